@@ -1,0 +1,95 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <cstdint>
+
+// Windows file services over the host, addressed by Windows paths. Results
+// that callers may ignore are returned as Windows error codes (0 = success);
+// errors that must not pass unnoticed are raised as IoError.
+namespace platform {
+
+enum Attribute : std::uint32_t {
+    AttrReadOnly = 0x01,
+    AttrHidden = 0x02,
+    AttrSystem = 0x04,
+    AttrDirectory = 0x10,
+    AttrArchive = 0x20,
+    AttrReparsePoint = 0x400, // a symbolic link (a junction on Windows)
+};
+constexpr std::uint32_t InvalidAttributes = 0xFFFFFFFFu;
+
+// Attributes of the file or folder at path, following symbolic links;
+// InvalidAttributes when they cannot be read.
+std::uint32_t fileAttributes(const QString& path);
+// Sets read-only, hidden and system as given (other bits are the file's own).
+// Follows symbolic links. Returns a Windows error code.
+int setFileAttributes(const QString& path, std::uint32_t attributes);
+
+// True for an existing file (not a folder), as Windows' FileExists.
+bool fileExists(const QString& path);
+// True for an existing folder.
+bool folderExists(const QString& path);
+
+struct DirEntry {
+    QString name;
+    std::uint32_t attributes = 0; // of the entry itself: a link is not followed
+    bool isFolder() const { return attributes & AttrDirectory; }
+    bool isLink() const { return attributes & AttrReparsePoint; }
+};
+
+// Entries of the folder part of pattern whose names match its last part
+// ("*" and "?"; "*.*" matches every name, with or without a dot), whatever
+// their attributes, sorted as NTFS returns them. "." and ".." come first,
+// except at a drive root. A name holding a backslash is left out. Sets *error
+// and returns nothing when the folder cannot be listed.
+QList<DirEntry> listFolder(const QString& pattern, int* error = nullptr);
+
+// True when name matches a Windows wildcard pattern, without regard to case.
+bool matchesWildcard(const QString& name, const QString& pattern);
+
+// Renames (moves) a file or folder. Never replaces an existing target: fails
+// with ErrAlreadyExists instead. A link is renamed as the link itself.
+int moveFile(const QString& from, const QString& to);
+
+// Deletes a file (a link as the link itself). A read-only file or a folder is
+// not deleted: ErrAccessDenied.
+int deleteFile(const QString& path);
+
+// A file opened with Windows sharing rules: readers share with readers; a
+// writer wants the file for itself. Closed by its destructor.
+class File {
+public:
+    File() = default;
+    ~File();
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+    File(File&& other) noexcept;
+    File& operator=(File&& other) noexcept;
+
+    // Opens an existing file for reading, others may read it too.
+    static File openRead(const QString& path, int* error);
+    // Creates or truncates a file for exclusive read-write access. An existing
+    // read-only, hidden or system file, or one open elsewhere, fails with
+    // ErrAccessDenied / ErrSharingViolation and is left as it was.
+    static File create(const QString& path, int* error);
+
+    bool isOpen() const { return m_fd >= 0; }
+    // Bytes read (0 at end of file), or -1 with *error set.
+    qint64 read(char* buffer, qint64 size, int* error);
+    // Bytes written, or -1 with *error set.
+    qint64 write(const char* buffer, qint64 size, int* error);
+    // Flushes to the disk and closes; returns a Windows error code.
+    int close();
+    // Identity of the open file on its device, to tell when two paths meet.
+    bool sameFileAs(const File& other) const;
+    const QString& hostPath() const { return m_hostPath; }
+
+private:
+    int m_fd = -1;
+    QString m_hostPath;
+};
+
+} // namespace platform

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+// Program starts and document opens. Every start goes through one seam that
+// tests can replace to record what would have been started.
+namespace platform {
+
+// Show commands of the Windows API (the host's window manager decides).
+enum ShowCommand : int { ShowNormal = 1, ShowShown = 5 };
+
+struct StartRequest {
+    QString program;           // Windows path of the program file found
+    QStringList arguments;     // kept apart, never re-split
+    QString workingFolder;     // Windows path, exactly as the caller gave it
+    QString hostProgram;       // the same, on the host
+    QString hostWorkingFolder; // the same, on the host
+};
+
+// Returns true when the program was started (detached: it outlives us).
+using StartHook = std::function<bool(const StartRequest&)>;
+// Opens a host document path or a web address with the desktop's opener.
+using OpenHook = std::function<bool(const QString& target)>;
+
+// An empty hook restores the real start / open.
+void setStartHook(StartHook hook);
+void setOpenHook(OpenHook hook);
+
+// Splits a Windows parameter string into arguments: blanks separate, double
+// quotes group, \" is a quote.
+QStringList splitParameters(const QString& parameters);
+
+// Finds a program file as the Windows shell would: a bare name in folder, an
+// extension that may be left off on the host ("Strovan.EXE" finds "Strovan"),
+// names compared without regard to case. Returns the Windows path found, or
+// an empty string.
+QString findProgram(const QString& name, const QString& folder);
+
+// The shell's execute: a program is started with the parameters in the working
+// folder; any other file is opened with the desktop's opener. Returns the
+// shell's code: above 32 when started; 2 file not found, 3 folder not found,
+// 5 when the start was refused.
+int shellExecute(const QString& file, const QString& parameters, const QString& workingFolder,
+                 int showCommand);
+
+// Starts the program at its explicit path, with its arguments kept apart.
+// Returns a Windows error code (0 when started).
+int startProgram(const QString& program, const QStringList& arguments,
+                 const QString& workingFolder);
+
+// Opens a document (Windows path) or a web address with the desktop's opener,
+// as one argument. Returns false when nothing could be opened.
+bool openDocument(const QString& path);
+bool openUrl(const QString& url);
+
+} // namespace platform

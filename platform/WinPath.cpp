@@ -1,0 +1,74 @@
+#include "platform/WinPath.h"
+
+#include "platform/WorkingFolder.h"
+
+#include <QStringList>
+
+namespace platform::winpath {
+
+bool isDriveRoot(const QString& path) {
+    return path.size() == 3 && path[0].isLetter() && path[1] == u':' && path[2] == u'\\';
+}
+
+QChar driveLetter(const QString& path) {
+    if (path.size() >= 2 && path[1] == u':' && path[0].isLetter() && path[0].unicode() < 128)
+        return path[0].toUpper();
+    return {};
+}
+
+static qsizetype lastSeparator(const QString& path) {
+    for (qsizetype i = path.size() - 1; i >= 0; --i)
+        if (path[i] == u'\\' || path[i] == u':')
+            return i;
+    return -1;
+}
+
+QString folderPart(const QString& path) { return path.left(lastSeparator(path) + 1); }
+
+QString fileName(const QString& path) { return path.mid(lastSeparator(path) + 1); }
+
+QString withTrailingBackslash(const QString& path) {
+    return path.endsWith(u'\\') ? path : path + u'\\';
+}
+
+QString withoutTrailingBackslash(const QString& path) {
+    QString p = path;
+    while (p.endsWith(u'\\') && !isDriveRoot(p) && p.size() > 1)
+        p.chop(1);
+    return p;
+}
+
+QString normalize(const QString& absolutePath) {
+    const QChar drive = driveLetter(absolutePath);
+    if (drive.isNull())
+        return absolutePath;
+    QStringList parts;
+    const QStringList raw = absolutePath.mid(2).split(u'\\', Qt::SkipEmptyParts);
+    for (const QString& part : raw) {
+        if (part == u".")
+            continue;
+        if (part == u"..") {
+            if (!parts.isEmpty())
+                parts.removeLast();
+            continue;
+        }
+        parts << part;
+    }
+    return QString(drive) + QStringLiteral(":\\") + parts.join(u'\\');
+}
+
+QString expand(const QString& path) {
+    const QChar drive = driveLetter(path);
+    if (!drive.isNull()) {
+        if (path.size() > 2 && path[2] == u'\\')
+            return normalize(path);
+        // "X:rest" is relative to drive X's current folder.
+        return normalize(withTrailingBackslash(driveCurrentFolder(drive)) + path.mid(2));
+    }
+    const QString current = currentFolder();
+    if (path.startsWith(u'\\'))
+        return normalize(current.left(2) + path);
+    return normalize(withTrailingBackslash(current) + path);
+}
+
+} // namespace platform::winpath

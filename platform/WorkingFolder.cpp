@@ -1,0 +1,74 @@
+#include "platform/WorkingFolder.h"
+
+#include "platform/Drives.h"
+#include "platform/Errors.h"
+#include "platform/WinPath.h"
+
+#include <QDir>
+#include <QFile>
+#include <QHash>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace platform {
+
+namespace {
+
+struct State {
+    QString current;
+    QHash<QChar, QString> perDrive;
+};
+
+State& state() {
+    static State s;
+    return s;
+}
+
+} // namespace
+
+QString currentFolder() {
+    State& s = state();
+    if (s.current.isEmpty()) {
+        s.current = toWindowsPath(QDir::currentPath());
+        s.perDrive.insert(winpath::driveLetter(s.current), s.current);
+    }
+    return s.current;
+}
+
+void setCurrentFolder(const QString& path) {
+    if (path.isEmpty())
+        throw IoError(ErrPathNotFound);
+    const QString full = winpath::withoutTrailingBackslash(winpath::expand(path));
+    int error = NoError;
+    const QString host = toHostPath(full, &error);
+    if (host.isEmpty())
+        throw IoError(error);
+    struct stat st;
+    if (::stat(QFile::encodeName(host).constData(), &st) != 0)
+        throw IoError(errno == ENOENT ? ErrPathNotFound : winErrorFromErrno(errno));
+    if (!S_ISDIR(st.st_mode))
+        throw IoError(ErrDirectory);
+    if (::chdir(QFile::encodeName(host).constData()) != 0)
+        throw IoError(winErrorFromErrno(errno));
+    State& s = state();
+    s.current = full;
+    s.perDrive.insert(winpath::driveLetter(full), full);
+}
+
+QString driveCurrentFolder(QChar letter) {
+    const QChar upper = letter.toUpper();
+    currentFolder(); // the start folder counts as its drive's current folder
+    const auto it = state().perDrive.constFind(upper);
+    if (it != state().perDrive.constEnd())
+        return *it;
+    return QString(upper) + QStringLiteral(":\\");
+}
+
+void resetWorkingFolders() {
+    state() = State();
+}
+
+} // namespace platform
