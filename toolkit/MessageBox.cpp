@@ -1,0 +1,150 @@
+#include "toolkit/MessageBox.h"
+
+#include "platform/Errors.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <exception>
+
+namespace toolkit {
+
+namespace {
+
+MessageHook& hook() {
+    static MessageHook h;
+    return h;
+}
+
+QString& titleSlot() {
+    static QString title;
+    return title;
+}
+
+QMessageBox::Icon toQtIcon(BoxIcon icon) {
+    switch (icon) {
+    case BoxIcon::Information:
+        return QMessageBox::Information;
+    case BoxIcon::Question:
+        return QMessageBox::Question;
+    case BoxIcon::Warning:
+        return QMessageBox::Warning;
+    case BoxIcon::Error:
+        return QMessageBox::Critical;
+    case BoxIcon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+} // namespace
+
+void setMessageHook(MessageHook h) { hook() = std::move(h); }
+
+Answer showMessage(const MessageRequest& request) {
+    if (hook())
+        return hook()(request);
+    QString text = request.text;
+    text.replace(u'\r', u'\n');
+    QMessageBox box(toQtIcon(request.icon), request.caption, text, QMessageBox::NoButton,
+                    request.parent);
+    box.setTextFormat(Qt::PlainText);
+    QPushButton* yes = nullptr;
+    QPushButton* no = nullptr;
+    QPushButton* cancel = nullptr;
+    QPushButton* ok = nullptr;
+    switch (request.buttons) {
+    case Buttons::Ok:
+        ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+        box.setDefaultButton(ok);
+        break;
+    case Buttons::YesNoCancel:
+        yes = box.addButton(request.yesText, QMessageBox::YesRole);
+        no = box.addButton(request.noText, QMessageBox::NoRole);
+        cancel = box.addButton(QStringLiteral("Annuler"), QMessageBox::RejectRole);
+        break;
+    case Buttons::YesNo:
+        yes = box.addButton(request.yesText, QMessageBox::YesRole);
+        no = box.addButton(request.noText, QMessageBox::NoRole);
+        break;
+    }
+    if (request.defaultAnswer == Answer::Yes && yes)
+        box.setDefaultButton(yes);
+    else if (request.defaultAnswer == Answer::No && no)
+        box.setDefaultButton(no);
+    else if (request.defaultAnswer == Answer::Cancel && cancel)
+        box.setDefaultButton(cancel);
+    if (cancel)
+        box.setEscapeButton(cancel);
+    else if (no)
+        box.setEscapeButton(no);
+    box.exec();
+    const auto* clicked = box.clickedButton();
+    if (clicked && clicked == yes)
+        return Answer::Yes;
+    if (clicked && clicked == no)
+        return Answer::No;
+    if (clicked && clicked == ok)
+        return Answer::Ok;
+    return request.buttons == Buttons::Ok ? Answer::Ok
+                                          : (cancel ? Answer::Cancel : Answer::No);
+}
+
+QString programTitle() {
+    if (!titleSlot().isEmpty())
+        return titleSlot();
+    const QString base = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+    if (base.isEmpty())
+        return base;
+    return base.left(1) + base.mid(1).toLower();
+}
+
+void setProgramTitle(const QString& title) { titleSlot() = title; }
+
+void showPlainMessage(const QString& text, QWidget* parent) {
+    MessageRequest request;
+    request.parent = parent;
+    request.caption = programTitle();
+    request.text = text;
+    showMessage(request);
+}
+
+Answer askYesNoCancel(const QString& caption, const QString& text, QWidget* parent) {
+    MessageRequest request;
+    request.parent = parent;
+    request.caption = caption;
+    request.text = text;
+    request.buttons = Buttons::YesNoCancel;
+    request.icon = BoxIcon::Question;
+    request.defaultAnswer = Answer::Yes;
+    return showMessage(request);
+}
+
+QString errorBoxText(const QString& message) {
+    if (!message.isEmpty() && message.back() > QChar(u'.'))
+        return message + u'.';
+    return message;
+}
+
+void showErrorBox(const QString& message, QWidget* parent) {
+    MessageRequest request;
+    request.parent = parent;
+    request.caption = programTitle();
+    request.text = errorBoxText(message);
+    request.icon = BoxIcon::Error;
+    showMessage(request);
+}
+
+void runGuarded(const std::function<void()>& action, QWidget* parent) {
+    try {
+        action();
+    } catch (const platform::Error& error) {
+        showErrorBox(error.message(), parent);
+    } catch (const std::exception& error) {
+        showErrorBox(QString::fromLocal8Bit(error.what()), parent);
+    }
+}
+
+} // namespace toolkit
