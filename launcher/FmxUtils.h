@@ -1,0 +1,46 @@
+#pragma once
+
+#include "platform/Errors.h"
+
+#include <QString>
+
+#include <cstdint>
+
+// File and process helpers of the launcher's windows.
+namespace pelmora {
+
+// Bytes moved per read and write by CopyOneFile.
+constexpr qint64 CopyChunkSize = 8192;
+
+// The source of a copy cannot be opened.
+class FileOpenError : public platform::Error {
+public:
+    using platform::Error::Error;
+};
+
+// The destination of a copy cannot be created.
+class FileCreateError : public platform::Error {
+public:
+    using platform::Error::Error;
+};
+
+// Copies source to destination (a file, or a folder that receives the
+// source's name). Raises FileOpenError, FileCreateError, or IoError 100 (read)
+// and 101 (write); a destination left incomplete is removed first. Time stamps
+// and attributes are not copied.
+void CopyOneFile(const QString& source, const QString& destination);
+
+// True when every bit of attributes is set on the file or folder at path
+// (links followed); a missing path has no attributes.
+bool HasAllAttributes(const QString& path, std::uint16_t attributes);
+
+// Starts fileName (found in folder as the shell would) with parameters, in
+// folder, detached. Returns the shell's code: above 32 when started.
+int LaunchInFolder(const QString& fileName, const QString& parameters, const QString& folder,
+                   int showCommand);
+
+// Removes the read-only and hidden attributes, keeping the others. Failures
+// are ignored: callers use it on a file they have just written.
+void ClearReadOnlyHidden(const QString& path);
+
+} // namespace pelmora
