@@ -310,7 +310,8 @@ File File::create(const QString& path, int* error) {
         *error = ErrSharingViolation;
         return file;
     }
-    if (::ftruncate(fd, 0) != 0) {
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::ftruncate(fd, 0) != 0) {
         *error = winErrorFromErrno(errno);
         ::close(fd);
         return file;
