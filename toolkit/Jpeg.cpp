@@ -24,7 +24,11 @@ extern "C" void onFatal(j_common_ptr info) {
     std::longjmp(manager->jump, 1);
 }
 
-extern "C" void onMessage(j_common_ptr, int) {}
+// Warnings (a truncated or damaged stream) are counted, never printed.
+extern "C" void onMessage(j_common_ptr info, int level) {
+    if (level < 0)
+        ++info->err->num_warnings;
+}
 
 } // namespace
 
