@@ -1,0 +1,517 @@
+#include "TempDrives.h"
+
+#include "platform/Drives.h"
+#include "platform/Errors.h"
+#include "platform/FileSystem.h"
+#include "platform/Volumes.h"
+#include "platform/WorkingFolder.h"
+#include "toolkit/FolderSelectors.h"
+#include "toolkit/MessageBox.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <memory>
+
+using platform::DriveKind;
+using toolkit::DirectoryListBox;
+using toolkit::DriveComboBox;
+using toolkit::FileListBox;
+
+Q_DECLARE_METATYPE(platform::DriveKind)
+
+namespace {
+
+QStringList texts(const QListWidget& list) {
+    QStringList result;
+    for (int i = 0; i < list.count(); ++i)
+        result << list.item(i)->text();
+    return result;
+}
+
+// Three selectors wired as a window wires them, on the working folder.
+struct Selectors {
+    QWidget window;
+    DriveComboBox* dcb;
+    DirectoryListBox* dlb;
+    FileListBox* flb;
+    QLabel* label;
+    QLineEdit* edit;
+
+    Selectors() {
+        dcb = new DriveComboBox(&window);
+        dlb = new DirectoryListBox(&window);
+        flb = new FileListBox(&window);
+        label = new QLabel(&window);
+        edit = new QLineEdit(&window);
+        dlb->resize(233, 273);
+        dlb->setDirLabel(label);
+        dlb->setFileList(flb);
+        flb->setFileEdit(edit);
+        dcb->setDirList(dlb);
+    }
+};
+
+// Records the boxes instead of showing them.
+struct BoxRecorder {
+    QStringList texts;
+    BoxRecorder() {
+        toolkit::setMessageHook([this](const toolkit::MessageRequest& request) {
+            texts << request.text;
+            return toolkit::Answer::Ok;
+        });
+    }
+    ~BoxRecorder() { toolkit::setMessageHook({}); }
+};
+
+} // namespace
+
+class TestFolderSelectors : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void startOnTheWorkingFolder();
+    void folderEntries_data();
+    void folderEntries();
+    void openingAnEntry_data();
+    void openingAnEntry();
+    void vanishedEntryShowsErrorAndIsDropped();
+    void refreshGoesUpWhenTheFolderVanished();
+    void refreshShowsNewFolders();
+    void fileListShowsNormalFilesOnly();
+    void fileListMasks_data();
+    void fileListMasks();
+    void fileEditFollowsSelection();
+    void fileListRefreshMakesFolderCurrent();
+    void tenThousandFiles();
+    void driveEntries();
+    void choosingADrive();
+    void sameDriveStaysPut();
+    void driveWithoutMediumKeepsTheWindowUsable();
+    void userChoiceOfADriveWithoutMedium();
+    void rememberedFolderGoneFallsBackToRoot();
+    void comboAloneMakesTheDriveCurrent();
+    void labelIsShortenedToTheListWidth();
+    void labelShowsMarkupAsText();
+    void shortenFolder_data();
+    void shortenFolder();
+    void kindOfMount_data();
+    void kindOfMount();
+
+private:
+    std::unique_ptr<TempDrives> m_drives;
+};
+
+void TestFolderSelectors::init() {
+    m_drives = std::make_unique<TempDrives>();
+    QVERIFY(m_drives->isValid());
+    m_drives->addDrive(u'C');
+    m_drives->addDrive(u'X');
+    m_drives->makeFolder(QStringLiteral("C:\\Suite\\Strovan.2005"));
+    m_drives->makeFolder(QStringLiteral("X:\\Site\\Images"));
+    platform::setCurrentFolder(QStringLiteral("C:\\Suite\\Strovan.2005"));
+}
+
+void TestFolderSelectors::cleanup() {
+    m_drives.reset();
+}
+
+void TestFolderSelectors::startOnTheWorkingFolder() {
+    m_drives->writeFile(QStringLiteral("C:\\Suite\\Strovan.2005\\Aide.mht"), "x");
+    Selectors s;
+    QCOMPARE(s.dcb->drive(), QChar(u'C'));
+    QVERIFY(s.dcb->currentText().startsWith(QStringLiteral("c:")));
+    QCOMPARE(s.dlb->directory(), QStringLiteral("C:\\Suite\\Strovan.2005"));
+    QCOMPARE(s.flb->directory(), QStringLiteral("C:\\Suite\\Strovan.2005"));
+    QCOMPARE(texts(*s.flb), QStringList{QStringLiteral("Aide.mht")});
+    QCOMPARE(s.edit->text(), QStringLiteral("*.*"));
+    QCOMPARE(s.label->text(), QStringLiteral("C:\\Suite\\Strovan.2005"));
+}
+
+void TestFolderSelectors::folderEntries_data() {
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QStringList>("entries");
+    QTest::addColumn<int>("currentRow");
+    // Subfolders sorted without regard to case; hidden ones and files left out.
+    QTest::newRow("deep") << QStringLiteral("C:\\Suite\\Strovan.2005")
+                          << QStringList{"C:\\", "Suite", "Strovan.2005", "alpha", "Beta", "gamma"}
+                          << 2;
+    QTest::newRow("root") << QStringLiteral("C:\\") << QStringList{"C:\\", "Suite"} << 0;
+    QTest::newRow("leaf") << QStringLiteral("C:\\Suite\\Strovan.2005\\gamma")
+                          << QStringList{"C:\\", "Suite", "Strovan.2005", "gamma"} << 3;
+}
+
+void TestFolderSelectors::folderEntries() {
+    QFETCH(QString, folder);
+    QFETCH(QStringList, entries);
+    QFETCH(int, currentRow);
+    for (const char* name : {"gamma", "Beta", "alpha", ".cache"})
+        m_drives->makeFolder(QStringLiteral("C:\\Suite\\Strovan.2005\\") + QLatin1String(name));
+    m_drives->writeFile(QStringLiteral("C:\\Suite\\Strovan.2005\\zeta.txt"), "file");
+    Selectors s;
+    s.dlb->setDirectory(folder);
+    QCOMPARE(texts(*s.dlb), entries);
+    QCOMPARE(s.dlb->currentRow(), currentRow);
+    QCOMPARE(platform::currentFolder(), folder);
+}
+
+void TestFolderSelectors::openingAnEntry_data() {
+    QTest::addColumn<bool>("byKeyboard");
+    QTest::newRow("double click") << false;
+    QTest::newRow("Enter") << true;
+}
+
+void TestFolderSelectors::openingAnEntry() {
+    QFETCH(bool, byKeyboard);
+    m_drives->writeFile(QStringLiteral("C:\\Suite\\Strovan.2005\\Clips\\MOV001.MOD"), "clip");
+    Selectors s;
+    s.window.show();
+    QSignalSpy dirChanged(s.dlb, &DirectoryListBox::changed);
+    const QStringList before = texts(*s.dlb);
+    const int clips = int(before.indexOf(QStringLiteral("Clips")));
+    QVERIFY(clips > 0);
+    s.dlb->setCurrentRow(clips);
+    // A click that only selects opens nothing.
+    QCOMPARE(s.dlb->directory(), QStringLiteral("C:\\Suite\\Strovan.2005"));
+    if (byKeyboard) {
+        QTest::keyClick(s.dlb, Qt::Key_Return);
+    } else {
+        const QRect rect = s.dlb->visualItemRect(s.dlb->item(clips));
+        QTest::mouseClick(s.dlb->viewport(), Qt::LeftButton, {}, rect.center());
+        QTest::mouseDClick(s.dlb->viewport(), Qt::LeftButton, {}, rect.center());
+    }
+    QCOMPARE(s.dlb->directory(), QStringLiteral("C:\\Suite\\Strovan.2005\\Clips"));
+    QCOMPARE(platform::currentFolder(), QStringLiteral("C:\\Suite\\Strovan.2005\\Clips"));
+    QCOMPARE(s.flb->directory(), s.dlb->directory());
+    QCOMPARE(texts(*s.flb), QStringList{QStringLiteral("MOV001.MOD")});
+    QCOMPARE(s.label->text(), QStringLiteral("C:\\Suite\\Strovan.2005\\Clips"));
+    QCOMPARE(dirChanged.count(), 1);
+
+    // And back up through a path entry.
+    s.dlb->setCurrentRow(1);
+    QTest::keyClick(s.dlb, Qt::Key_Enter);
+    QCOMPARE(s.dlb->directory(), QStringLiteral("C:\\Suite"));
+}
+
+void TestFolderSelectors::vanishedEntryShowsErrorAndIsDropped() {
+    const QString host = m_drives->makeFolder(QStringLiteral("C:\\Suite\\Strovan.2005\\Parti"));
+    Selectors s;
+    const int row = int(texts(*s.dlb).indexOf(QStringLiteral("Parti")));
+    QVERIFY(row > 0);
+    QVERIFY(QDir(host).removeRecursively());
+    BoxRecorder boxes;
+    s.dlb->setCurrentRow(row);
+    QTest::keyClick(s.dlb, Qt::Key_Return);
+    QCOMPARE(boxes.texts.size(), 1);
+    QCOMPARE(boxes.texts.first(), QStringLiteral("Nom de fichier incorrect."));
+    QCOMPARE(s.dlb->directory(), QStringLiteral("C:\\Suite\\Strovan.2005"));
+    QVERIFY(!texts(*s.dlb).contains(QStringLiteral("Parti")));
+}
+
+void TestFolderSelectors::refreshGoesUpWhenTheFolderVanished() {
+    const QString host = m_drives->makeFolder(QStringLiteral("C:\\Suite\\Strovan.2005\\A\\B"));
+    m_drives->writeFile(QStringLiteral("C:\\Suite\\Strovan.2005\\left.txt"), "x");
+    Selectors s;
+    s.dlb->setDirectory(QStringLiteral("C:\\Suite\\Strovan.2005\\A\\B"));
+    QVERIFY(QDir(host + QStringLiteral("/..")).removeRecursively());
+    s.dlb->refresh();
+    QCOMPARE(s.dlb->directory(), QStringLiteral("C:\\Suite\\Strovan.2005"));
+    QCOMPARE(platform::currentFolder(), QStringLiteral("C:\\Suite\\Strovan.2005"));
+    QCOMPARE(s.flb->directory(), s.dlb->directory());
+    QCOMPARE(texts(*s.flb), QStringList{QStringLiteral("left.txt")});
+    QCOMPARE(s.label->text(), QStringLiteral("C:\\Suite\\Strovan.2005"));
+}
+
+void TestFolderSelectors::refreshShowsNewFolders() {
+    Selectors s;
+    m_drives->makeFolder(QStringLiteral("C:\\Suite\\Strovan.2005\\Nouveau"));
+    QVERIFY(!texts(*s.dlb).contains(QStringLiteral("Nouveau")));
+    s.dlb->refresh();
+    QVERIFY(texts(*s.dlb).contains(QStringLiteral("Nouveau")));
+    QCOMPARE(s.dlb->directory(), QStringLiteral("C:\\Suite\\Strovan.2005"));
+}
+
+void TestFolderSelectors::fileListShowsNormalFilesOnly() {
+    const QString folder = QStringLiteral("C:\\Suite\\Strovan.2005\\");
+    for (const char* name : {"b.mod", "A.MOD", ".cache", "c.txt", "Systeme.dat", "Lecture.txt"})
+        m_drives->writeFile(folder + QLatin1String(name), "x");
+    m_drives->makeFolder(folder + QStringLiteral("Dossier"));
+    QCOMPARE(
+        platform::setFileAttributes(folder + QStringLiteral("Lecture.txt"), platform::AttrReadOnly),
+        0);
+    const bool systemKept = platform::setFileAttributes(folder + QStringLiteral("Systeme.dat"),
+                                                        platform::AttrSystem) == 0;
+    FileListBox flb;
+    QStringList expected{"A.MOD", "b.mod", "c.txt", "Lecture.txt"};
+    if (!systemKept) // a file system without extended attributes keeps no system bit
+        expected.insert(3, QStringLiteral("Systeme.dat"));
+    QCOMPARE(texts(flb), expected);
+}
+
+void TestFolderSelectors::fileListMasks_data() {
+    QTest::addColumn<QString>("mask");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("default") << QString() << QStringList{"a.MOD", "B.mod", "c.MOI", "notes"};
+    QTest::newRow("clips") << "*.mod" << QStringList{"a.MOD", "B.mod"};
+    QTest::newRow("two masks") << "*.MOD;*.MOI" << QStringList{"a.MOD", "B.mod", "c.MOI"};
+    QTest::newRow("nothing") << "*.jpg" << QStringList{};
+}
+
+void TestFolderSelectors::fileListMasks() {
+    QFETCH(QString, mask);
+    QFETCH(QStringList, expected);
+    for (const char* name : {"a.MOD", "B.mod", "c.MOI", "notes"})
+        m_drives->writeFile(QStringLiteral("C:\\Suite\\Strovan.2005\\") + QLatin1String(name), "");
+    FileListBox flb;
+    QLineEdit edit;
+    flb.setFileEdit(&edit);
+    if (!mask.isNull())
+        flb.setMask(mask);
+    QCOMPARE(texts(flb), expected);
+    QCOMPARE(edit.text(), mask.isNull() ? QStringLiteral("*.*") : mask);
+}
+
+void TestFolderSelectors::fileEditFollowsSelection() {
+    m_drives->writeFile(QStringLiteral("C:\\Suite\\Strovan.2005\\MOV001.MOD"), "");
+    m_drives->writeFile(QStringLiteral("C:\\Suite\\Strovan.2005\\MOV002.MOD"), "");
+    Selectors s;
+    QSignalSpy changed(s.flb, &FileListBox::changed);
+    QCOMPARE(s.flb->fileName(), QString());
+    s.flb->setCurrentRow(1);
+    QCOMPARE(s.flb->fileName(), QStringLiteral("MOV002.MOD"));
+    QCOMPARE(s.edit->text(), QStringLiteral("MOV002.MOD"));
+    QVERIFY(changed.count() >= 1);
+    s.flb->refresh();
+    QCOMPARE(s.flb->fileName(), QString());
+    QCOMPARE(s.edit->text(), QStringLiteral("*.*"));
+}
+
+void TestFolderSelectors::fileListRefreshMakesFolderCurrent() {
+    FileListBox flb;
+    flb.setDirectory(QStringLiteral("X:\\Site"));
+    QCOMPARE(platform::currentFolder(), QStringLiteral("C:\\Suite\\Strovan.2005"));
+    m_drives->writeFile(QStringLiteral("X:\\Site\\index.htm"), "<html/>");
+    QVERIFY(texts(flb).isEmpty());
+    flb.refresh();
+    QCOMPARE(platform::currentFolder(), QStringLiteral("X:\\Site"));
+    QCOMPARE(texts(flb), QStringList{QStringLiteral("index.htm")});
+}
+
+void TestFolderSelectors::tenThousandFiles() {
+    const QString host = m_drives->makeFolder(QStringLiteral("C:\\Grand"));
+    for (int i = 0; i < 10000; ++i) {
+        QFile file(host + QStringLiteral("/MOV%1.MOD").arg(9999 - i, 4, 10, QLatin1Char('0')));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    Selectors s;
+    s.dlb->setDirectory(QStringLiteral("C:\\Grand"));
+    QCOMPARE(s.flb->count(), 10000);
+    QCOMPARE(s.flb->item(0)->text(), QStringLiteral("MOV0000.MOD"));
+    QCOMPARE(s.flb->item(9999)->text(), QStringLiteral("MOV9999.MOD"));
+}
+
+void TestFolderSelectors::driveEntries() {
+    m_drives->addBrokenDrive(u'A');
+    DriveComboBox dcb;
+    const QList<QChar> drives = platform::definedDrives();
+    QCOMPARE(dcb.count(), drives.size());
+    QCOMPARE(dcb.itemText(0), QStringLiteral("a:")); // no medium: the letter alone
+    const QString c = dcb.itemText(1);
+    QVERIFY2(c.startsWith(QStringLiteral("c: [")) && c.endsWith(u']'), qPrintable(c));
+    QCOMPARE(c, c.toLower());
+    for (int i = 0; i < dcb.count(); ++i) {
+        QCOMPARE(dcb.itemText(i).left(2), QString(drives[i].toLower()) + u':');
+        QVERIFY(!dcb.itemIcon(i).isNull());
+    }
+}
+
+void TestFolderSelectors::choosingADrive() {
+    platform::setCurrentFolder(QStringLiteral("X:\\Site\\Images"));
+    platform::setCurrentFolder(QStringLiteral("C:\\Suite\\Strovan.2005"));
+    Selectors s;
+    QSignalSpy driveChanged(s.dcb, &DriveComboBox::changed);
+    s.dcb->setDrive(u'x');
+    QCOMPARE(s.dcb->drive(), QChar(u'X'));
+    QVERIFY(s.dcb->currentText().startsWith(QStringLiteral("x:")));
+    // The drive's own current folder, not its root.
+    QCOMPARE(s.dlb->directory(), QStringLiteral("X:\\Site\\Images"));
+    QCOMPARE(platform::currentFolder(), QStringLiteral("X:\\Site\\Images"));
+    QCOMPARE(s.flb->directory(), QStringLiteral("X:\\Site\\Images"));
+    QCOMPARE(driveChanged.count(), 1);
+
+    // The folder list moving to another drive brings the selector along.
+    s.dlb->setDirectory(QStringLiteral("C:\\Suite"));
+    QCOMPARE(s.dcb->drive(), QChar(u'C'));
+    QVERIFY(s.dcb->currentText().startsWith(QStringLiteral("c:")));
+    s.dlb->setDrive(u'X');
+    QCOMPARE(s.dlb->directory(), QStringLiteral("X:\\Site\\Images"));
+    QCOMPARE(s.dcb->drive(), QChar(u'X'));
+}
+
+void TestFolderSelectors::sameDriveStaysPut() {
+    Selectors s;
+    s.dlb->setDirectory(QStringLiteral("C:\\Suite"));
+    s.dcb->setDrive(u'c');
+    s.dlb->setDrive(u'C');
+    QCOMPARE(s.dlb->directory(), QStringLiteral("C:\\Suite"));
+}
+
+void TestFolderSelectors::driveWithoutMediumKeepsTheWindowUsable() {
+    m_drives->addBrokenDrive(u'D');
+    Selectors s;
+    bool raised = false;
+    try {
+        s.dcb->setDrive(u'D');
+    } catch (const platform::IoError& error) {
+        raised = true;
+        QCOMPARE(error.code(), int(platform::ErrNotReady));
+    }
+    QVERIFY(raised);
+    QCOMPARE(s.dcb->drive(), QChar(u'C'));
+    QVERIFY(s.dcb->currentText().startsWith(QStringLiteral("c:")));
+    QCOMPARE(s.dlb->directory(), QStringLiteral("C:\\Suite\\Strovan.2005"));
+    QCOMPARE(platform::currentFolder(), QStringLiteral("C:\\Suite\\Strovan.2005"));
+    QVERIFY_THROWS_EXCEPTION(platform::IoError, s.dcb->setDrive(u'Q')); // not defined at all
+    QCOMPARE(s.dcb->drive(), QChar(u'C'));
+    // Still usable afterwards.
+    s.dcb->setDrive(u'X');
+    QCOMPARE(s.dlb->directory(), QStringLiteral("X:\\"));
+}
+
+void TestFolderSelectors::userChoiceOfADriveWithoutMedium() {
+    m_drives->addBrokenDrive(u'D');
+    Selectors s;
+    BoxRecorder boxes;
+    const int d = s.dcb->findText(QStringLiteral("d:"));
+    QVERIFY(d >= 0);
+    s.dcb->setCurrentIndex(d);
+    emit s.dcb->activated(d);
+    QCOMPARE(boxes.texts, QStringList{QStringLiteral("Erreur E/S 21.")});
+    QCOMPARE(s.dcb->drive(), QChar(u'C'));
+    QVERIFY(s.dcb->currentText().startsWith(QStringLiteral("c:")));
+    QCOMPARE(s.dlb->directory(), QStringLiteral("C:\\Suite\\Strovan.2005"));
+
+    const int x = s.dcb->findText(QStringLiteral("x:"), Qt::MatchStartsWith);
+    s.dcb->setCurrentIndex(x);
+    emit s.dcb->activated(x);
+    QCOMPARE(boxes.texts.size(), 1);
+    QCOMPARE(s.dlb->directory(), QStringLiteral("X:\\"));
+}
+
+void TestFolderSelectors::rememberedFolderGoneFallsBackToRoot() {
+    platform::setCurrentFolder(QStringLiteral("X:\\Site\\Images"));
+    platform::setCurrentFolder(QStringLiteral("C:\\Suite"));
+    QVERIFY(QDir(platform::toHostPath(QStringLiteral("X:\\Site"))).removeRecursively());
+    Selectors s;
+    s.dcb->setDrive(u'X');
+    QCOMPARE(s.dlb->directory(), QStringLiteral("X:\\"));
+}
+
+void TestFolderSelectors::comboAloneMakesTheDriveCurrent() {
+    m_drives->addBrokenDrive(u'D');
+    DriveComboBox dcb;
+    dcb.setDrive(u'X');
+    QCOMPARE(dcb.drive(), QChar(u'X'));
+    QCOMPARE(platform::currentFolder(), QStringLiteral("X:\\"));
+    QVERIFY_THROWS_EXCEPTION(platform::IoError, dcb.setDrive(u'D'));
+    QCOMPARE(dcb.drive(), QChar(u'X'));
+}
+
+void TestFolderSelectors::labelIsShortenedToTheListWidth() {
+    const QString deep = QStringLiteral(
+        "C:\\Suite\\Strovan.2005\\Un dossier au nom assez long\\Encore un autre niveau\\Clips");
+    m_drives->makeFolder(deep);
+    Selectors s;
+    s.dlb->setDirectory(deep);
+    const QString shown = s.label->text();
+    QVERIFY2(shown.contains(QStringLiteral("...\\")), qPrintable(shown));
+    QVERIFY(shown.endsWith(QStringLiteral("\\Clips")));
+    QVERIFY(QFontMetrics(s.label->font()).horizontalAdvance(shown) <= s.dlb->width());
+    // A wider list shows more of the path.
+    s.window.show();
+    s.dlb->resize(2000, 273);
+    QCOMPARE(s.label->text(), deep);
+}
+
+void TestFolderSelectors::labelShowsMarkupAsText() {
+    m_drives->makeFolder(QStringLiteral("C:\\<b>gras<\\b>"));
+    Selectors s;
+    QCOMPARE(s.label->textFormat(), Qt::PlainText);
+}
+
+void TestFolderSelectors::shortenFolder_data() {
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("fitting"); // the width allowed is this text's width
+    QTest::addColumn<QString>("expected");
+    const QString path = QStringLiteral("C:\\Suite\\Strovan.2005\\Clips");
+    QTest::newRow("fits") << path << path << path;
+    QTest::newRow("first folder") << path << "C:\\...\\Strovan.2005\\Clips"
+                                  << "C:\\...\\Strovan.2005\\Clips";
+    QTest::newRow("two folders") << path << "C:\\...\\Clips"
+                                 << "C:\\...\\Clips";
+    QTest::newRow("drive") << path << "...\\Clips"
+                           << "...\\Clips";
+    QTest::newRow("name only") << path << "Clips"
+                               << "Clips";
+    QTest::newRow("narrower than the name") << path << "C"
+                                            << "Clips";
+    QTest::newRow("root") << "C:\\"
+                          << ""
+                          << "C:\\";
+    QTest::newRow("below the root") << "C:\\Clips"
+                                    << "Clip"
+                                    << "Clips";
+    QTest::newRow("just below the width") << path << "C:\\...\\Strovan.2005\\Clip"
+                                          << "C:\\...\\Clips";
+}
+
+void TestFolderSelectors::shortenFolder() {
+    QFETCH(QString, folder);
+    QFETCH(QString, fitting);
+    QFETCH(QString, expected);
+    const QFontMetrics metrics(QApplication::font());
+    QCOMPARE(toolkit::shortenFolder(folder, metrics, metrics.horizontalAdvance(fitting)), expected);
+}
+
+void TestFolderSelectors::kindOfMount_data() {
+    QTest::addColumn<QByteArray>("type");
+    QTest::addColumn<QByteArray>("device");
+    QTest::addColumn<bool>("removable");
+    QTest::addColumn<DriveKind>("kind");
+    QTest::newRow("ext4") << QByteArray("ext4") << QByteArray("/dev/sda1") << false
+                          << DriveKind::Fixed;
+    QTest::newRow("usb stick") << QByteArray("vfat") << QByteArray("/dev/sdb1") << true
+                               << DriveKind::Removable;
+    QTest::newRow("nfs") << QByteArray("nfs4") << QByteArray("serveur:/partage") << false
+                         << DriveKind::Remote;
+    QTest::newRow("cifs") << QByteArray("cifs") << QByteArray("//serveur/Partage") << false
+                          << DriveKind::Remote;
+    QTest::newRow("sshfs") << QByteArray("fuse.sshfs") << QByteArray("moi@serveur:") << false
+                           << DriveKind::Remote;
+    QTest::newRow("dvd") << QByteArray("udf") << QByteArray("/dev/sr0") << true << DriveKind::CdRom;
+    QTest::newRow("cd by device") << QByteArray("auto") << QByteArray("/dev/sr1") << false
+                                  << DriveKind::CdRom;
+    QTest::newRow("tmpfs") << QByteArray("tmpfs") << QByteArray("tmpfs") << false
+                           << DriveKind::RamDisk;
+    QTest::newRow("overlay") << QByteArray("overlay") << QByteArray("overlay") << false
+                             << DriveKind::Fixed;
+}
+
+void TestFolderSelectors::kindOfMount() {
+    QFETCH(QByteArray, type);
+    QFETCH(QByteArray, device);
+    QFETCH(bool, removable);
+    QFETCH(DriveKind, kind);
+    QCOMPARE(platform::kindOfMount(type, device, removable), kind);
+}
+
+QTEST_MAIN(TestFolderSelectors)
+#include "tst_folderselectors.moc"

@@ -1,0 +1,439 @@
+#include "toolkit/FolderSelectors.h"
+
+#include "platform/Drives.h"
+#include "platform/Errors.h"
+#include "platform/FileSystem.h"
+#include "platform/Volumes.h"
+#include "platform/WinPath.h"
+#include "platform/WorkingFolder.h"
+#include "toolkit/MessageBox.h"
+
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSignalBlocker>
+#include <QStyle>
+#include <QStyledItemDelegate>
+
+#include <algorithm>
+
+namespace toolkit {
+
+namespace {
+
+constexpr int FolderRole = Qt::UserRole;
+constexpr int LevelRole = Qt::UserRole + 1;
+constexpr int IndentPerLevel = 7;
+
+using platform::winpath::withTrailingBackslash;
+
+QString driveRoot(QChar letter) {
+    return QString(letter.toUpper()) + QStringLiteral(":\\");
+}
+
+// Drops the first folder of a folder part ("\a\b\" -> "\...\b\").
+void cutFirstFolder(QString& dir) {
+    const bool rooted = dir.startsWith(u'\\');
+    if (rooted)
+        dir.remove(0, 1);
+    if (dir.startsWith(QStringLiteral("...\\")))
+        dir.remove(0, 4);
+    const qsizetype cut = dir.indexOf(u'\\');
+    dir = cut >= 0 ? QStringLiteral("...\\") + dir.mid(cut + 1) : QString();
+    if (rooted)
+        dir.prepend(u'\\');
+}
+
+// Makes the drive's current folder the working folder. When the folder
+// remembered for the drive has gone meanwhile, its root will do.
+QString enterDrive(QChar letter) {
+    const QString remembered = platform::driveCurrentFolder(letter);
+    try {
+        platform::setCurrentFolder(remembered);
+    } catch (const platform::IoError&) {
+        if (remembered == driveRoot(letter) || !platform::driveReady(letter))
+            throw;
+        platform::setCurrentFolder(driveRoot(letter));
+    }
+    return platform::currentFolder();
+}
+
+QIcon driveIcon(platform::DriveKind kind, const QStyle* style) {
+    switch (kind) {
+    case platform::DriveKind::Removable:
+        return style->standardIcon(QStyle::SP_DriveFDIcon);
+    case platform::DriveKind::Remote:
+        return style->standardIcon(QStyle::SP_DriveNetIcon);
+    case platform::DriveKind::CdRom:
+        return style->standardIcon(QStyle::SP_DriveCDIcon);
+    case platform::DriveKind::RamDisk:
+        return style->standardIcon(QStyle::SP_ComputerIcon);
+    case platform::DriveKind::Fixed:
+        break;
+    }
+    return style->standardIcon(QStyle::SP_DriveHDIcon);
+}
+
+// Indents each folder entry by its depth, so that the path reads as a tree.
+class IndentDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyleOptionViewItem shifted(option);
+        shifted.rect.setLeft(shifted.rect.left() + indent(index));
+        QStyledItemDelegate::paint(painter, shifted, index);
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        return QStyledItemDelegate::sizeHint(option, index) + QSize(indent(index), 0);
+    }
+
+private:
+    static int indent(const QModelIndex& index) {
+        return index.data(LevelRole).toInt() * IndentPerLevel;
+    }
+};
+
+bool isNormalFile(const platform::DirEntry& entry) {
+    return !entry.isFolder() && !(entry.attributes & (platform::AttrHidden | platform::AttrSystem));
+}
+
+bool isShownFolder(const platform::DirEntry& entry) {
+    return entry.isFolder() && entry.name != u"." && entry.name != u".." &&
+           !(entry.attributes & (platform::AttrHidden | platform::AttrSystem));
+}
+
+} // namespace
+
+QString shortenFolder(const QString& folder, const QFontMetrics& metrics, int width) {
+    QString dir = platform::winpath::folderPart(folder);
+    const QString name = platform::winpath::fileName(folder);
+    QString drive;
+    if (dir.size() >= 2 && dir[1] == u':') {
+        drive = dir.left(2);
+        dir.remove(0, 2);
+    }
+    QString result = folder;
+    if (name.isEmpty())
+        return result; // a drive root has nothing to give way
+    while ((!dir.isEmpty() || !drive.isEmpty()) && metrics.horizontalAdvance(result) > width) {
+        if (dir == u"\\...\\" || dir == u"\\") {
+            drive.clear();
+            dir = dir.size() > 1 ? QStringLiteral("...\\") : QString();
+        } else if (dir.isEmpty()) {
+            drive.clear();
+        } else {
+            const QString before = dir;
+            cutFirstFolder(dir);
+            if (dir == before)
+                dir.clear();
+        }
+        result = drive + dir + name;
+    }
+    return result;
+}
+
+QString driveEntryText(QChar letter) {
+    const QString text = QString(letter.toLower()) + u':';
+    const platform::Volume volume = platform::volumeOf(letter);
+    switch (volume.kind) {
+    case platform::DriveKind::Removable:
+        return text;
+    case platform::DriveKind::Remote:
+        return text + u' ' + volume.remoteName.toLower();
+    default:
+        return text + QStringLiteral(" [") + volume.label.toLower() + u']';
+    }
+}
+
+// --- FileListBox ----------------------------------------------------------
+
+FileListBox::FileListBox(QWidget* parent)
+    : QListWidget(parent), m_directory(platform::currentFolder()) {
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setUniformItemSizes(true); // keeps long folders quick to show
+    readFiles();
+    connect(this, &QListWidget::itemSelectionChanged, this, [this] {
+        updateEdit();
+        emit changed();
+    });
+}
+
+void FileListBox::setMask(const QString& mask) {
+    m_mask = mask.trimmed().isEmpty() ? QStringLiteral("*.*") : mask.trimmed();
+    readFiles();
+    updateEdit();
+    emit changed();
+}
+
+void FileListBox::setDirectory(const QString& folder) {
+    m_directory =
+        folder.isEmpty()
+            ? QString()
+            : platform::winpath::withoutTrailingBackslash(platform::winpath::expand(folder));
+    readFiles();
+    updateEdit();
+    emit changed();
+}
+
+void FileListBox::setFileEdit(QLineEdit* edit) {
+    m_edit = edit;
+    updateEdit();
+}
+
+QString FileListBox::fileName() const {
+    const QList<QListWidgetItem*> selected = selectedItems();
+    return selected.isEmpty() ? QString() : selected.first()->text();
+}
+
+void FileListBox::refresh() {
+    try {
+        platform::setCurrentFolder(m_directory);
+    } catch (const platform::IoError&) {
+        // A folder that has gone lists nothing; the working folder stays.
+    }
+    readFiles();
+    updateEdit();
+    emit changed();
+}
+
+void FileListBox::readFiles() {
+    const QSignalBlocker blocker(this);
+    clear();
+    if (m_directory.isEmpty())
+        return;
+    QStringList masks = m_mask.split(u';', Qt::SkipEmptyParts);
+    for (QString& mask : masks)
+        mask = mask.trimmed();
+    const QList<platform::DirEntry> entries =
+        platform::listFolder(withTrailingBackslash(m_directory) + QStringLiteral("*.*"));
+    QStringList names;
+    names.reserve(entries.size());
+    for (const platform::DirEntry& entry : entries) {
+        if (!isNormalFile(entry))
+            continue;
+        if (std::any_of(masks.cbegin(), masks.cend(), [&](const QString& mask) {
+                return platform::matchesWildcard(entry.name, mask);
+            }))
+            names << entry.name;
+    }
+    std::stable_sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        return a.compare(b, Qt::CaseInsensitive) < 0;
+    });
+    addItems(names);
+}
+
+void FileListBox::updateEdit() {
+    if (!m_edit)
+        return;
+    const QString name = fileName();
+    m_edit->setText(name.isEmpty() ? m_mask : name);
+}
+
+// --- DirectoryListBox -----------------------------------------------------
+
+DirectoryListBox::DirectoryListBox(QWidget* parent)
+    : QListWidget(parent), m_directory(platform::currentFolder()) {
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setItemDelegate(new IndentDelegate(this));
+    readFolders();
+    connect(this, &QListWidget::itemDoubleClicked, this, &DirectoryListBox::openEntry);
+}
+
+void DirectoryListBox::setFileList(FileListBox* list) {
+    m_files = list;
+    if (m_files)
+        m_files->setDirectory(m_directory);
+}
+
+void DirectoryListBox::setDirLabel(QLabel* label) {
+    m_label = label;
+    if (m_label)
+        m_label->setTextFormat(Qt::PlainText); // a folder name is never markup
+    updateLabel();
+}
+
+QChar DirectoryListBox::drive() const {
+    return platform::winpath::driveLetter(m_directory);
+}
+
+void DirectoryListBox::setDirectory(const QString& folder) {
+    platform::setCurrentFolder(folder);
+    m_directory = platform::currentFolder();
+    readFolders();
+    showDirectory();
+    emit changed();
+}
+
+void DirectoryListBox::setDrive(QChar letter) {
+    if (letter.toUpper() == drive())
+        return;
+    setDirectory(enterDrive(letter.toUpper()));
+}
+
+void DirectoryListBox::refresh() {
+    if (platform::folderExists(m_directory)) {
+        readFolders();
+        return;
+    }
+    // Moved or deleted meanwhile: go up to the nearest folder that is left.
+    QString up = m_directory;
+    while (!platform::winpath::isDriveRoot(up)) {
+        up = platform::winpath::withoutTrailingBackslash(
+            platform::winpath::folderPart(platform::winpath::withoutTrailingBackslash(up)));
+        if (up.isEmpty())
+            break;
+        try {
+            setDirectory(up);
+            return;
+        } catch (const platform::IoError&) {
+        }
+    }
+    readFolders(); // not even the root is left (medium taken out)
+}
+
+void DirectoryListBox::keyPressEvent(QKeyEvent* event) {
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && currentItem()) {
+        openEntry(currentItem());
+        event->accept();
+        return;
+    }
+    QListWidget::keyPressEvent(event);
+}
+
+void DirectoryListBox::resizeEvent(QResizeEvent* event) {
+    QListWidget::resizeEvent(event);
+    updateLabel();
+}
+
+void DirectoryListBox::readFolders() {
+    const QSignalBlocker blocker(this);
+    clear();
+    const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
+    const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
+    auto add = [this](const QIcon& icon, const QString& text, const QString& folder, int level) {
+        auto* item = new QListWidgetItem(icon, text, this);
+        item->setData(FolderRole, folder);
+        item->setData(LevelRole, level);
+    };
+    QString path = m_directory.left(3);
+    add(open, path, path, 0);
+    const QStringList parts = m_directory.mid(3).split(u'\\', Qt::SkipEmptyParts);
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        path = withTrailingBackslash(path) + parts[i];
+        add(open, parts[i], path, int(i + 1));
+    }
+    const int currentRow = count() - 1;
+
+    QStringList names;
+    for (const platform::DirEntry& entry :
+         platform::listFolder(withTrailingBackslash(m_directory) + QStringLiteral("*.*")))
+        if (isShownFolder(entry))
+            names << entry.name;
+    std::stable_sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        return a.compare(b, Qt::CaseInsensitive) < 0;
+    });
+    for (const QString& name : names)
+        add(closed, name, withTrailingBackslash(m_directory) + name, int(parts.size() + 1));
+    setCurrentRow(currentRow);
+}
+
+void DirectoryListBox::showDirectory() {
+    updateLabel();
+    if (m_files)
+        m_files->setDirectory(m_directory);
+    if (m_drives)
+        m_drives->followList(drive());
+}
+
+void DirectoryListBox::updateLabel() {
+    if (m_label)
+        m_label->setText(shortenFolder(m_directory, QFontMetrics(m_label->font()), width()));
+}
+
+void DirectoryListBox::openEntry(QListWidgetItem* item) {
+    if (!item)
+        return;
+    const QString folder = item->data(FolderRole).toString();
+    bool opened = false;
+    runGuarded(
+        [&] {
+            setDirectory(folder);
+            opened = true;
+        },
+        window());
+    if (!opened)
+        refresh(); // the folder may have vanished: show what is there now
+}
+
+// --- DriveComboBox --------------------------------------------------------
+
+DriveComboBox::DriveComboBox(QWidget* parent)
+    : QComboBox(parent), m_drive(platform::winpath::driveLetter(platform::currentFolder())) {
+    readDrives();
+    connect(this, &QComboBox::activated, this, &DriveComboBox::chooseFromUser);
+}
+
+void DriveComboBox::setDirList(DirectoryListBox* list) {
+    m_dirs = list;
+    if (m_dirs) {
+        m_dirs->m_drives = this;
+        followList(m_dirs->drive());
+    }
+}
+
+void DriveComboBox::setDrive(QChar letter) {
+    const QChar upper = letter.toUpper();
+    try {
+        if (m_dirs) {
+            m_dirs->setDrive(upper); // the list brings us along when it moves
+            followList(m_dirs->drive());
+        } else if (upper != m_drive) {
+            enterDrive(upper);
+            followList(upper);
+        }
+    } catch (...) {
+        selectLetter(m_drive);
+        throw;
+    }
+    selectLetter(m_drive);
+}
+
+void DriveComboBox::readDrives() {
+    const QSignalBlocker blocker(this);
+    clear();
+    for (const QChar letter : platform::definedDrives())
+        addItem(driveIcon(platform::volumeOf(letter).kind, style()), driveEntryText(letter),
+                QString(letter));
+    selectLetter(m_drive);
+}
+
+void DriveComboBox::chooseFromUser(int index) {
+    const QString letter = itemData(index).toString();
+    if (letter.isEmpty())
+        return;
+    // A drive without medium must not leave the window stuck on it.
+    runGuarded([&] { setDrive(letter.at(0)); }, window());
+    selectLetter(m_drive);
+}
+
+void DriveComboBox::selectLetter(QChar letter) {
+    const QSignalBlocker blocker(this);
+    setCurrentIndex(findData(QString(letter.toUpper())));
+}
+
+void DriveComboBox::followList(QChar letter) {
+    const QChar upper = letter.toUpper();
+    if (findData(QString(upper)) < 0)
+        readDrives(); // a drive that came after the list was read
+    const bool moved = upper != m_drive;
+    m_drive = upper;
+    selectLetter(upper);
+    if (moved)
+        emit changed();
+}
+
+} // namespace toolkit
