@@ -1,0 +1,354 @@
+#include "launcher/u_CdSite.h"
+
+#include "launcher/AutorunInf.h"
+#include "launcher/FmxUtils.h"
+#include "launcher/UniteP.h"
+#include "platform/Drives.h"
+#include "platform/FileSystem.h"
+#include "platform/Process.h"
+#include "platform/WinPath.h"
+#include "suite/SuiteInfo.h"
+#include "toolkit/FolderSelectors.h"
+#include "toolkit/MessageBox.h"
+#include "toolkit/Widgets.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QStyle>
+
+#include <exception>
+
+namespace pelmora {
+
+QString IconPath;
+
+namespace {
+
+namespace wp = platform::winpath;
+
+// The window's texts, in one place.
+namespace text {
+const QString Caption = QStringLiteral("CD_Site");
+const QString Group1 = QStringLiteral("1.Sélection du disque virtuel");
+const QString Group2 = QStringLiteral("2.Sélection de la racine virtuellel");
+const QString Group3 = QStringLiteral("3. Sélection du fichier index.htm");
+const QString Group4 = QStringLiteral("4. Chercher un fichier ICO");
+const QString Group5 = QStringLiteral("Autorun.inf  (Vérifiez l'exactitude, ne rien écrire)");
+const QString Group9 = QStringLiteral("Renseignez-vous sur les sites suivants");
+const QString Parcourir = QStringLiteral("Parcourir");
+const QString Enreg = QStringLiteral("Voir et enregistrer le racine disque virtuel");
+const QString Aide = QStringLiteral("&Aide");
+const QString Quitter = QStringLiteral("Quitter");
+const QString NoSpam = QStringLiteral("         (Ni spam, ni cookies)");
+const QString StartPageMask = QStringLiteral("*.htm*");
+
+const QString NotRoot =
+    QStringLiteral("La racine n'est pas sélectionné correctement à l'étape 2!\rRecommencez");
+const QString NoStartPage =
+    QStringLiteral("Vous devez sélectionner le fichier Index.htm, ou semblable (voir aide) "
+                   "servant pour l'autorun\rRecommencez");
+const QString AskCaption = QStringLiteral("Avertissement");
+const QString Ask = QStringLiteral(
+    "Voulez-vous enregistrer ? Ne cliquez le bouton Oui, que si Autorun.inf vous semble correct");
+const QString Failed =
+    QStringLiteral("L'un des composants n'est pas sélectionné correctement.\rRecommencez");
+const QString StepAutorun = QStringLiteral("Copie Autorun.inf");
+const QString StepProgram = QStringLiteral("Copie Zolvex.exe");
+const QString MissingDocument = QStringLiteral("Le document %1 est introuvable.");
+
+const QString ProgramSource = QStringLiteral("\\racineCD\\Zolvex.exe");
+const QString IconFolder = QStringLiteral("\\ico\\");
+const QString HelpDocument = QStringLiteral("\\CD_Site.mht");
+
+const QString DialogTitle = QStringLiteral("Ouvrir");
+} // namespace text
+
+const QColor Orange(255, 128, 0);
+const QColor Red(255, 0, 0);
+
+QString realIconDialog(QWidget* parent, const QString& hostFolder) {
+    QFileDialog dialog(parent, text::DialogTitle, hostFolder);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    // A typed name of a file that does not exist is taken as it is.
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(QStringLiteral("Tous les fichiers (*)"));
+    dialog.setLabelText(QFileDialog::LookIn, QStringLiteral("Regarder dans :"));
+    dialog.setLabelText(QFileDialog::FileName, QStringLiteral("Nom du fichier :"));
+    dialog.setLabelText(QFileDialog::FileType, QStringLiteral("Type :"));
+    dialog.setLabelText(QFileDialog::Accept, QStringLiteral("&Ouvrir"));
+    dialog.setLabelText(QFileDialog::Reject, QStringLiteral("Annuler"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+IconDialog& iconDialog() {
+    static IconDialog dialog;
+    return dialog;
+}
+
+// The wait cursor for as long as the root files are being written, whichever
+// way the writing ends.
+class WaitCursor {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+QGroupBox* groupBox(QWidget* parent, const char* name, const QString& caption, QRect geometry,
+                    bool orange) {
+    auto* box = new QGroupBox(caption, parent);
+    box->setObjectName(QString::fromLatin1(name));
+    if (orange) {
+        // The window role only: the lists inside keep their white ground.
+        QPalette palette = box->palette();
+        palette.setColor(QPalette::Window, Orange);
+        box->setPalette(palette);
+        box->setAutoFillBackground(true);
+    }
+    box->setGeometry(geometry);
+    return box;
+}
+
+} // namespace
+
+void setIconDialog(IconDialog dialog) {
+    iconDialog() = std::move(dialog);
+}
+
+QStringList TForm3::instructionLines() {
+    return {
+        QStringLiteral("Mode d'emploi à cette étape"),
+        QString(),
+        QStringLiteral("- Le disque virtuel doit être créé sur votre disque dur"),
+        QStringLiteral("- Vous devez avoir créé le répertoire principal du disque virtuel et il "
+                       "doit "),
+        QStringLiteral("contenir le fichier index.htm de démarrage (il peut être vide)"),
+        QStringLiteral("- Complétez les 4 premières rubriques demandées et cliquez le bouton"),
+        QStringLiteral(" <Voir et enregistrer la racine du disque virtuel>"),
+        QStringLiteral("L'INSTALLATION de la racine du disque virtuel se fait alors "),
+        QStringLiteral("AUTOMATIQUEMENT"),
+    };
+}
+
+TForm3::TForm3(QWidget* parent) : QWidget(parent, Qt::Window) {
+    setObjectName(QStringLiteral("Form3"));
+    setWindowTitle(text::Caption);
+    setFont(toolkit::classicFont(QStringLiteral("Tahoma"), 11));
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, pal.color(QPalette::Button));
+    setPalette(pal);
+    setAutoFillBackground(true);
+    setFixedSize(489, 544);
+
+    const QFont buttonFont = toolkit::classicFont(QStringLiteral("MS Sans Serif"), 11, true);
+    const QFont addressFont = toolkit::classicFont(QStringLiteral("MS Sans Serif"), 13, true);
+
+    auto* memo2 = new QPlainTextEdit(this);
+    memo2->setObjectName(QStringLiteral("Memo2"));
+    memo2->setPlainText(instructionLines().join(u'\n'));
+    memo2->setReadOnly(true);
+    memo2->setFont(buttonFont);
+    toolkit::setBackground(memo2, QColor(0, 0, 255));
+    toolkit::setTextColour(memo2, QColor(255, 255, 0));
+    toolkit::place(memo2, 15, 9, 465, 105);
+
+    QGroupBox* group1 = groupBox(this, "GroupBox1", text::Group1, {15, 120, 177, 57}, true);
+    QGroupBox* group2 = groupBox(this, "GroupBox2", text::Group2, {15, 184, 177, 209}, true);
+    QGroupBox* group3 = groupBox(this, "GroupBox3", text::Group3, {15, 400, 177, 65}, true);
+    QGroupBox* group4 = groupBox(this, "GroupBox4", text::Group4, {15, 471, 177, 57}, true);
+    QGroupBox* group5 = groupBox(this, "GroupBox5", text::Group5, {199, 119, 281, 161}, true);
+
+    // Created from the file list up, so that each selector finds the one it
+    // feeds already there when it starts on the working folder.
+    m_flb = new toolkit::FileListBox(group3);
+    m_flb->setObjectName(QStringLiteral("FLB"));
+    m_flb->setMask(text::StartPageMask);
+    toolkit::place(m_flb, 8, 16, 161, 41);
+
+    m_dlb = new toolkit::DirectoryListBox(group2);
+    m_dlb->setObjectName(QStringLiteral("DLB"));
+    m_dlb->setFileList(m_flb);
+    toolkit::place(m_dlb, 8, 16, 161, 185);
+
+    m_dcb = new toolkit::DriveComboBox(group1);
+    m_dcb->setObjectName(QStringLiteral("DCB"));
+    m_dcb->setDirList(m_dlb);
+    toolkit::place(m_dcb, 8, 24, 161, 19);
+
+    auto* parcourir = new QPushButton(text::Parcourir, group4);
+    parcourir->setObjectName(QStringLiteral("BtParcourir"));
+    toolkit::place(parcourir, 16, 24, 145, 25);
+    connect(parcourir, &QPushButton::clicked, this, &TForm3::BtParcourirClick);
+
+    m_memo1 = new QPlainTextEdit(group5);
+    m_memo1->setObjectName(QStringLiteral("Memo1"));
+    m_memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    toolkit::setBackground(m_memo1, Qt::white);
+    toolkit::place(m_memo1, 7, 16, 265, 137);
+
+    auto* enreg = new toolkit::SpeedButton(text::Enreg, this);
+    enreg->setObjectName(QStringLiteral("BtEnreg"));
+    enreg->setFont(buttonFont);
+    toolkit::setTextColour(enreg, Red);
+    toolkit::place(enreg, 198, 286, 281, 33);
+    connect(enreg, &QPushButton::clicked, this, &TForm3::BtEnregClick);
+
+    auto* aide = new toolkit::BitButton(toolkit::BitButton::Kind::Help, text::Aide, this);
+    aide->setObjectName(QStringLiteral("BtAide"));
+    aide->setFont(buttonFont);
+    toolkit::setTextColour(aide, Red);
+    toolkit::place(aide, 198, 325, 145, 41);
+    connect(aide, &QPushButton::clicked, this, &TForm3::BtAideClick);
+
+    auto* quitter = new toolkit::SpeedButton(text::Quitter, this);
+    quitter->setObjectName(QStringLiteral("BtQuitter"));
+    quitter->setFont(buttonFont);
+    quitter->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
+    quitter->setIconSize(QSize(16, 16));
+    toolkit::setTextColour(quitter, Red);
+    toolkit::place(quitter, 352, 325, 129, 41);
+    connect(quitter, &QPushButton::clicked, this, &TForm3::BtQuitterClick);
+
+    m_pl = new QLabel(this);
+    m_pl->setObjectName(QStringLiteral("Pl"));
+    m_pl->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    m_pl->setLineWidth(1);
+    m_pl->setAlignment(Qt::AlignCenter);
+    toolkit::setBackground(m_pl, QColor(255, 255, 0));
+    toolkit::place(m_pl, 198, 372, 281, 33);
+
+    QGroupBox* group9 = groupBox(this, "GroupBox9", text::Group9, {198, 411, 281, 117}, false);
+    const struct {
+        const char* name;
+        QString text;
+        QRect geometry;
+    } addresses[] = {
+        {"Label1", suite::siteAddress1(), {26, 20, 151, 16}},
+        {"Label2", suite::siteAddress2(), {26, 38, 151, 16}},
+        {"Label3", suite::siteAddress3(), {26, 56, 117, 16}},
+    };
+    for (const auto& address : addresses) {
+        auto* label = new QLabel(address.text, group9);
+        label->setObjectName(QString::fromLatin1(address.name));
+        label->setFont(addressFont);
+        label->setGeometry(address.geometry);
+    }
+    auto* version = new QLabel(suite::versionText() + text::NoSpam, group9);
+    version->setObjectName(QStringLiteral("Label4"));
+    toolkit::place(version, 24, 80, 242, 13);
+}
+
+void TForm3::setStatus(const QString& status) {
+    m_pl->setText(status);
+    // The writes run inside the click: show the step before it starts.
+    m_pl->repaint();
+}
+
+void TForm3::BtParcourirClick() {
+    QString hostFolder = platform::toHostPath(StartFolder() + text::IconFolder);
+    if (hostFolder.isEmpty())
+        hostFolder = platform::toHostPath(StartFolder());
+    const IconDialog& dialog = iconDialog();
+    const QString chosen = dialog ? dialog(this, hostFolder) : realIconDialog(this, hostFolder);
+    if (!chosen.isEmpty())
+        IconPath = platform::toWindowsPath(chosen);
+}
+
+void TForm3::BtEnregClick() {
+    const QString folder = m_dlb->directory();
+    if (folder.size() > 3) {
+        toolkit::showPlainMessage(text::NotRoot, this);
+        return;
+    }
+    const QString startPage = m_flb->fileName();
+    if (startPage.isEmpty()) {
+        toolkit::showPlainMessage(text::NoStartPage, this);
+        return;
+    }
+    try {
+        const QString root = folder.left(3);
+        const QStringList lines = AutorunLines(IconPath, startPage);
+        m_memo1->setPlainText(lines.join(u'\n'));
+        // Before asking: a name the disc readers could not find is refused
+        // while nothing has been written yet.
+        const QByteArray autorun = AutorunBytes(lines);
+
+        toolkit::MessageRequest ask;
+        ask.parent = this;
+        ask.caption = text::AskCaption;
+        ask.text = text::Ask;
+        ask.buttons = toolkit::Buttons::YesNo;
+        ask.icon = toolkit::BoxIcon::Warning;
+        ask.defaultAnswer = toolkit::Answer::Yes;
+        if (toolkit::showMessage(ask) != toolkit::Answer::Yes)
+            return;
+        saveRootFiles(root, autorun);
+    } catch (const std::exception&) {
+        toolkit::showPlainMessage(text::Failed, this);
+    }
+}
+
+void TForm3::saveRootFiles(const QString& root, const QByteArray& autorun) {
+    const WaitCursor wait;
+
+    setStatus(text::StepAutorun);
+    WriteAutorunInf(root, autorun);
+
+    setStatus(text::StepProgram);
+    const QString program = root + AutorunProgramName;
+    CopyOneFile(StartFolder() + text::ProgramSource, program);
+    ClearReadOnlyHidden(program);
+
+    setStatus(IconPath);
+    const QString icon = root + wp::fileName(IconPath);
+    // An icon already at the root is the user's: it stays as it is.
+    if (!platform::fileExists(icon)) {
+        if (IconPath.isEmpty())
+            throw FileOpenError(QStringLiteral("Aucune icône choisie"));
+        CopyOneFile(IconPath, icon);
+        ClearReadOnlyHidden(icon);
+    }
+    setStatus(QString());
+}
+
+void TForm3::BtAideClick() {
+    const QString document = StartFolder() + text::HelpDocument;
+    if (!platform::openDocument(document)) {
+        toolkit::MessageRequest request;
+        request.parent = this;
+        request.caption = toolkit::programTitle();
+        request.icon = toolkit::BoxIcon::Warning;
+        request.text = text::MissingDocument.arg(document);
+        toolkit::showMessage(request);
+    }
+}
+
+void TForm3::BtQuitterClick() {
+    hide();
+}
+
+void TForm3::setVisible(bool visible) {
+    // Back where it was last shown; the first time, where the system puts it.
+    if (visible && !isVisible() && m_shownBefore)
+        move(m_lastPosition);
+    if (!visible && isVisible()) {
+        m_lastPosition = pos();
+        m_shownBefore = true;
+    }
+    QWidget::setVisible(visible);
+}
+
+void TForm3::closeEvent(QCloseEvent* event) {
+    // The close box only hides: the selections and the text box live on.
+    event->ignore();
+    hide();
+}
+
+} // namespace pelmora

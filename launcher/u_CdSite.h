@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QPoint>
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+
+class QGroupBox;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace toolkit {
+class DriveComboBox;
+class DirectoryListBox;
+class FileListBox;
+class SpeedButton;
+class BitButton;
+} // namespace toolkit
+
+namespace pelmora {
+
+// Full path of the icon chosen with "Parcourir"; empty until one is chosen.
+// Kept while the program runs: the window is hidden, never destroyed.
+extern QString IconPath;
+
+// Asks for an icon file, starting in hostFolder; returns the host path chosen
+// (a typed name of a file that does not exist included), or an empty string
+// when the user cancels. Tests answer it instead of a person.
+using IconDialog = std::function<QString(QWidget* parent, const QString& hostFolder)>;
+// An empty dialog restores the real one.
+void setIconDialog(IconDialog dialog);
+
+// The CD/DVD site window: prepares the root of the virtual disk so that a
+// disc burnt from it opens the site by itself (Autorun.inf, the autorun
+// program and an icon).
+class TForm3 : public QWidget {
+    Q_OBJECT
+public:
+    explicit TForm3(QWidget* parent = nullptr);
+
+    // The nine lines of instructions at the top of the window.
+    static QStringList instructionLines();
+
+    toolkit::DriveComboBox* DCB() const { return m_dcb; }
+    toolkit::DirectoryListBox* DLB() const { return m_dlb; }
+    toolkit::FileListBox* FLB() const { return m_flb; }
+    QPlainTextEdit* Memo1() const { return m_memo1; }
+    QLabel* Pl() const { return m_pl; }
+
+    void BtParcourirClick();
+    void BtEnregClick();
+    void BtAideClick();
+    void BtQuitterClick();
+
+    void setVisible(bool visible) override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void setStatus(const QString& text);
+    void saveRootFiles(const QString& root, const QByteArray& autorun);
+
+    toolkit::DriveComboBox* m_dcb = nullptr;
+    toolkit::DirectoryListBox* m_dlb = nullptr;
+    toolkit::FileListBox* m_flb = nullptr;
+    QPlainTextEdit* m_memo1 = nullptr;
+    QLabel* m_pl = nullptr;
+    QPoint m_lastPosition;
+    bool m_shownBefore = false;
+};
+
+} // namespace pelmora

@@ -1,0 +1,59 @@
+// Shows the CD/DVD site window alone, to look at it in a virtual display.
+//
+//   cdsite_preview SUITE_FOLDER [filled|ask|saved]
+//
+// SUITE_FOLDER is a Windows path on the drive table PELMORA_DRIVES names
+// (the demo's C:\Pelmora). "filled" goes through the four steps on X:\ with
+// the suite's site.ico; "ask" then presses the save button and leaves its
+// question up; "saved" answers yes to it.
+#include "launcher/u_CdSite.h"
+#include "launcher/UniteP.h"
+#include "platform/Drives.h"
+#include "platform/WorkingFolder.h"
+#include "toolkit/FolderSelectors.h"
+#include "toolkit/MessageBox.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <cstdio>
+#include <exception>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: cdsite_preview SUITE_FOLDER [filled|ask|saved]\n");
+        return 2;
+    }
+    const QString mode = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
+    try {
+        platform::setCurrentFolder(QString::fromLocal8Bit(argv[1]));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 1;
+    }
+    pelmora::TForm1 menu; // takes the start folder; not shown
+    pelmora::TForm3 site;
+    site.move(40, 30);
+    site.show();
+
+    if (!mode.isEmpty()) {
+        site.DLB()->setDirectory(QStringLiteral("X:\\"));
+        const auto pages = site.FLB()->findItems(QStringLiteral("index.htm"), Qt::MatchExactly);
+        if (!pages.isEmpty())
+            site.FLB()->setCurrentItem(pages.first());
+        const QString icon =
+            platform::toHostPath(pelmora::StartFolder() + QStringLiteral("\\ico\\site.ico"));
+        pelmora::setIconDialog([icon](QWidget*, const QString&) { return icon; });
+        site.BtParcourirClick();
+        pelmora::setIconDialog({});
+    }
+    if (mode == u"saved")
+        toolkit::setMessageHook([](const toolkit::MessageRequest& request) {
+            return request.buttons == toolkit::Buttons::Ok ? toolkit::Answer::Ok
+                                                           : toolkit::Answer::Yes;
+        });
+    if (mode == u"ask" || mode == u"saved")
+        QTimer::singleShot(500, &site, [&site] { site.BtEnregClick(); });
+    return app.exec();
+}

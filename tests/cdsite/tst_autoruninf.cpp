@@ -1,0 +1,207 @@
+#include "launcher/AutorunInf.h"
+#include "platform/Drives.h"
+#include "platform/FileSystem.h"
+#include "TempDrives.h"
+
+#include <QDir>
+#include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
+
+using namespace pelmora;
+
+namespace {
+
+// Makes every file write of this process fail past limit bytes, as a full
+// disk would, for as long as the object lives.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t limit) {
+        ::getrlimit(RLIMIT_FSIZE, &m_old);
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limited = m_old;
+        limited.rlim_cur = limit;
+        ::setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit m_old{};
+    void (*m_oldHandler)(int) = nullptr;
+};
+
+QStringList rootNames(const QString& hostRoot) {
+    return QDir(hostRoot).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+} // namespace
+
+class TstAutorunInf : public QObject {
+    Q_OBJECT
+
+private slots:
+    void linesNameTheIconWithoutItsFolder_data() {
+        QTest::addColumn<QString>("iconPath");
+        QTest::addColumn<QString>("iconLine");
+        QTest::newRow("icon in the suite") << "C:\\Suite\\ico\\site.ico"
+                                           << "ICON=site.ico";
+        QTest::newRow("icon at a root") << "X:\\site.ico"
+                                        << "ICON=site.ico";
+        QTest::newRow("drive-relative") << "D:site.ico"
+                                        << "ICON=site.ico";
+        QTest::newRow("no icon") << ""
+                                 << "ICON=";
+    }
+    void linesNameTheIconWithoutItsFolder() {
+        QFETCH(QString, iconPath);
+        QFETCH(QString, iconLine);
+        const QStringList expected{"[Autorun]", "OPEN=Zolvex.exe", iconLine, "HTM=index.htm"};
+        QCOMPARE(AutorunLines(iconPath, QStringLiteral("index.htm")), expected);
+    }
+
+    void bytesAreWindows1252WithCrLf_data() {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QByteArray>("htmLine");
+        QTest::newRow("plain") << "index.htm" << QByteArray("HTM=index.htm\r\n");
+        QTest::newRow("accents") << QStringLiteral("accueil_été.htm")
+                                 << QByteArray("HTM=accueil_\xE9t\xE9.htm\r\n");
+        // Outside Latin-1 but inside the code page: its own bytes, not '?'.
+        QTest::newRow("oe ligature and euro")
+            << QStringLiteral("cœur_€.html") << QByteArray("HTM=c\x9Cur_\x80.html\r\n");
+    }
+    void bytesAreWindows1252WithCrLf() {
+        QFETCH(QString, page);
+        QFETCH(QByteArray, htmLine);
+        const QByteArray bytes = AutorunBytes(AutorunLines(QStringLiteral("C:\\ico\\a.ico"), page));
+        QCOMPARE(bytes, QByteArray("[Autorun]\r\nOPEN=Zolvex.exe\r\nICON=a.ico\r\n") + htmLine);
+    }
+
+    void namesNoReaderCouldFindAreRefused_data() {
+        QTest::addColumn<QString>("line");
+        QTest::newRow("outside the code page") << QStringLiteral("HTM=page_ŝ.htm");
+        QTest::newRow("another script") << QStringLiteral("ICON=ψ.ico");
+        QTest::newRow("line feed") << QStringLiteral("HTM=a\nOPEN=autre.exe");
+        QTest::newRow("carriage return") << QStringLiteral("HTM=a\r.htm");
+        QTest::newRow("tab") << QStringLiteral("HTM=a\t.htm");
+    }
+    void namesNoReaderCouldFindAreRefused() {
+        QFETCH(QString, line);
+        QVERIFY_THROWS_EXCEPTION(AutorunEncodingError,
+                                 AutorunBytes({QStringLiteral("[Autorun]"), line}));
+    }
+
+    void writeReplacesAnOrdinaryFileKeepingItsName_data() {
+        QTest::addColumn<QString>("existing");
+        QTest::newRow("none") << "";
+        QTest::newRow("same name") << "Autorun.inf";
+        QTest::newRow("other case") << "AUTORUN.INF";
+    }
+    void writeReplacesAnOrdinaryFileKeepingItsName() {
+        QFETCH(QString, existing);
+        TempDrives drives;
+        const QString host = drives.addDrive(u'X');
+        if (!existing.isEmpty())
+            drives.writeFile(QStringLiteral("X:\\") + existing, QByteArray(500, 'o'));
+        WriteAutorunInf(QStringLiteral("X:\\"), "new\r\n");
+        const QString name = existing.isEmpty() ? QStringLiteral("Autorun.inf") : existing;
+        QCOMPARE(rootNames(host), QStringList{name});
+        QCOMPARE(drives.readFile(QStringLiteral("X:\\") + name), QByteArray("new\r\n"));
+    }
+
+    void failedWriteLeavesNoPartialFile_data() {
+        QTest::addColumn<QByteArray>("previous");
+        QTest::newRow("no previous file") << QByteArray();
+        QTest::newRow("previous file kept") << QByteArray("[Autorun]\r\nOPEN=Zolvex.exe\r\n");
+    }
+    void failedWriteLeavesNoPartialFile() {
+        QFETCH(QByteArray, previous);
+        TempDrives drives;
+        const QString host = drives.addDrive(u'X');
+        drives.writeFile(QStringLiteral("X:\\index.htm"), "<html>");
+        if (!previous.isNull())
+            drives.writeFile(QStringLiteral("X:\\Autorun.inf"), previous);
+        const QStringList before = rootNames(host);
+        const QByteArray bytes =
+            AutorunBytes(AutorunLines(QStringLiteral("C:\\ico\\site.ico"), "index.htm"));
+        bool raised = false;
+        {
+            const FileSizeLimit full(10);
+            try {
+                WriteAutorunInf(QStringLiteral("X:\\"), bytes);
+            } catch (const platform::IoError&) {
+                raised = true;
+            }
+        }
+        QVERIFY(raised);
+        QCOMPARE(rootNames(host), before);
+        QCOMPARE(drives.readFile(QStringLiteral("X:\\Autorun.inf")), previous);
+    }
+
+    void protectedOrUnwritableTargetsAreNeverReplaced_data() {
+        QTest::addColumn<int>("attributes");
+        QTest::addColumn<bool>("folder");
+        QTest::newRow("read-only") << int(platform::AttrReadOnly) << false;
+        QTest::newRow("hidden") << int(platform::AttrHidden) << false;
+        QTest::newRow("system") << int(platform::AttrSystem) << false;
+        QTest::newRow("a folder of that name") << 0 << true;
+    }
+    void protectedOrUnwritableTargetsAreNeverReplaced() {
+        QFETCH(int, attributes);
+        QFETCH(bool, folder);
+        TempDrives drives;
+        const QString host = drives.addDrive(u'X');
+        const QString target = QStringLiteral("X:\\Autorun.inf");
+        if (folder)
+            drives.makeFolder(target);
+        else
+            drives.writeFile(target, "old");
+        if (attributes)
+            QCOMPARE(platform::setFileAttributes(target, std::uint32_t(attributes)), 0);
+        const QStringList before = rootNames(host);
+        try {
+            WriteAutorunInf(QStringLiteral("X:\\"), "new\r\n");
+            QFAIL("no error raised");
+        } catch (const platform::IoError& e) {
+            QCOMPARE(e.code(), int(platform::ErrAccessDenied));
+        }
+        QCOMPARE(rootNames(host), before);
+        if (!folder) {
+            QCOMPARE(drives.readFile(target), QByteArray("old"));
+            QVERIFY(platform::fileAttributes(target) & std::uint32_t(attributes));
+        }
+    }
+
+    void rootThatCannotBeWrittenRaises_data() {
+        QTest::addColumn<bool>("rootIsAFile");
+        QTest::newRow("drive without medium") << false;
+        QTest::newRow("root is a regular file") << true;
+    }
+    void rootThatCannotBeWrittenRaises() {
+        QFETCH(bool, rootIsAFile);
+        TempDrives drives;
+        if (rootIsAFile) {
+            QFile file(drives.hostRoot() + QStringLiteral("/plain"));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.close();
+            drives.addDrive(u'X', file.fileName());
+        } else {
+            drives.addBrokenDrive(u'X');
+        }
+        QVERIFY_THROWS_EXCEPTION(platform::IoError,
+                                 WriteAutorunInf(QStringLiteral("X:\\"), "new\r\n"));
+        if (rootIsAFile)
+            QCOMPARE(QFileInfo(drives.hostRoot() + QStringLiteral("/plain")).size(), 0);
+        else
+            QVERIFY(!QFileInfo::exists(drives.hostRoot() + QStringLiteral("/nowhere_x")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TstAutorunInf)
+#include "tst_autoruninf.moc"

@@ -1,0 +1,614 @@
+#include "launcher/u_CdSite.h"
+#include "launcher/UniteP.h"
+#include "platform/Drives.h"
+#include "platform/FileSystem.h"
+#include "platform/Process.h"
+#include "platform/WorkingFolder.h"
+#include "suite/SuiteInfo.h"
+#include "TempDrives.h"
+#include "toolkit/FolderSelectors.h"
+#include "toolkit/MessageBox.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+
+using namespace pelmora;
+
+namespace {
+
+const QString NotRoot =
+    QStringLiteral("La racine n'est pas sélectionné correctement à l'étape 2!\rRecommencez");
+const QString NoStartPage =
+    QStringLiteral("Vous devez sélectionner le fichier Index.htm, ou semblable (voir aide) "
+                   "servant pour l'autorun\rRecommencez");
+const QString Failed =
+    QStringLiteral("L'un des composants n'est pas sélectionné correctement.\rRecommencez");
+const QString AskText = QStringLiteral(
+    "Voulez-vous enregistrer ? Ne cliquez le bouton Oui, que si Autorun.inf vous semble correct");
+
+const QByteArray ProgramBytes = QByteArray("MZ") + QByteArray(20000, '\x90');
+const QByteArray SiteIcon = QByteArray("\0\0\1\0site", 8);
+const QByteArray OtherIcon = QByteArray("\0\0\1\0autre", 9);
+
+QByteArray autorun(const QByteArray& icon, const QByteArray& page) {
+    return "[Autorun]\r\nOPEN=Zolvex.exe\r\nICON=" + icon + "\r\nHTM=" + page + "\r\n";
+}
+
+QStringList rootNames(const QString& hostRoot) {
+    return QDir(hostRoot).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// Remembers every text the status panel was painted with.
+class PaintRecorder : public QObject {
+public:
+    QStringList painted;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            painted << static_cast<QLabel*>(watched)->text();
+        return false;
+    }
+};
+
+} // namespace
+
+class TstCdSite : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TempDrives> m_drives;
+    std::unique_ptr<TForm3> m_form;
+    QString m_root; // host folder of X:\ for the current test
+    int m_rootCount = 0;
+    QList<toolkit::MessageRequest> m_boxes;
+    toolkit::Answer m_answer = toolkit::Answer::Yes;
+    bool m_cursorDuringBox = false;
+
+    QPushButton* button(const char* name) const {
+        return m_form->findChild<QPushButton*>(QString::fromLatin1(name));
+    }
+
+    // The suite's icon chosen through the browse dialog.
+    void chooseIcon(const QString& hostPath) {
+        setIconDialog([hostPath](QWidget*, const QString&) { return hostPath; });
+        button("BtParcourir")->click();
+        setIconDialog({});
+    }
+    QString suiteHost(const QString& relative) const {
+        return m_drives->hostRoot() + QStringLiteral("/disk_c/Pelmora/") + relative;
+    }
+
+    void openRoot(const QString& folder = QStringLiteral("X:\\")) {
+        m_form->DLB()->setDirectory(folder);
+    }
+    void selectPage(const QString& name) {
+        const QList<QListWidgetItem*> items = m_form->FLB()->findItems(name, Qt::MatchExactly);
+        QCOMPARE(items.size(), 1);
+        m_form->FLB()->setCurrentItem(items.first());
+        QCOMPARE(m_form->FLB()->fileName(), name);
+    }
+    void save() {
+        m_boxes.clear();
+        button("BtEnreg")->click();
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+    }
+    QStringList boxTexts() const {
+        QStringList texts;
+        for (const auto& box : m_boxes)
+            texts << box.text;
+        return texts;
+    }
+    QStringList memoLines() const { return m_form->Memo1()->toPlainText().split(u'\n'); }
+    QByteArray rootFile(const QString& name) const {
+        return m_drives->readFile(QStringLiteral("X:\\") + name);
+    }
+
+private slots:
+    void initTestCase() {
+        m_drives = std::make_unique<TempDrives>();
+        QVERIFY(m_drives->isValid());
+        m_drives->addDrive(u'C');
+        m_drives->writeFile(QStringLiteral("C:\\Pelmora\\racineCD\\Zolvex.exe"), ProgramBytes);
+        m_drives->writeFile(QStringLiteral("C:\\Pelmora\\ico\\site.ico"), SiteIcon);
+        m_drives->writeFile(QStringLiteral("C:\\Pelmora\\ico\\autre.ico"), OtherIcon);
+        m_drives->writeFile(QStringLiteral("C:\\Pelmora\\CD_Site.mht"), "MIME-Version: 1.0");
+        platform::setCurrentFolder(QStringLiteral("C:\\Pelmora"));
+        TForm1 menu; // its creation takes the start folder
+        QCOMPARE(StartFolder(), QStringLiteral("C:\\Pelmora"));
+
+        toolkit::setMessageHook([this](const toolkit::MessageRequest& request) {
+            m_boxes << request;
+            m_cursorDuringBox = m_cursorDuringBox || QApplication::overrideCursor() != nullptr;
+            return request.buttons == toolkit::Buttons::Ok ? toolkit::Answer::Ok : m_answer;
+        });
+    }
+
+    void cleanupTestCase() {
+        toolkit::setMessageHook({});
+        m_drives.reset();
+    }
+
+    // A fresh virtual disk and window for every test: the root holds the
+    // start page and a subfolder, as a user prepares it.
+    void init() {
+        m_root = m_drives->addDrive(u'X', m_drives->hostRoot() +
+                                              QStringLiteral("/root%1").arg(++m_rootCount));
+        QDir().mkpath(m_root);
+        m_drives->writeFile(QStringLiteral("X:\\index.htm"), "<html></html>");
+        m_drives->writeFile(QStringLiteral("X:\\site\\page.htm"), "<html></html>");
+        IconPath.clear();
+        m_boxes.clear();
+        m_answer = toolkit::Answer::Yes;
+        m_cursorDuringBox = false;
+        m_form = std::make_unique<TForm3>();
+        openRoot();
+    }
+    void cleanup() {
+        QVERIFY(!m_cursorDuringBox);
+        m_form.reset();
+        setIconDialog({});
+        platform::setOpenHook({});
+    }
+
+    void windowMatchesItsLayout_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("geometry");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("Memo2") << "Memo2" << QRect(15, 9, 465, 105) << "";
+        QTest::newRow("GroupBox1") << "GroupBox1" << QRect(15, 120, 177, 57)
+                                   << QStringLiteral("1.Sélection du disque virtuel");
+        QTest::newRow("DCB") << "DCB" << QRect(8, 24, 161, 19) << "";
+        QTest::newRow("GroupBox2") << "GroupBox2" << QRect(15, 184, 177, 209)
+                                   << QStringLiteral("2.Sélection de la racine virtuellel");
+        QTest::newRow("DLB") << "DLB" << QRect(8, 16, 161, 185) << "";
+        QTest::newRow("GroupBox3") << "GroupBox3" << QRect(15, 400, 177, 65)
+                                   << QStringLiteral("3. Sélection du fichier index.htm");
+        QTest::newRow("FLB") << "FLB" << QRect(8, 16, 161, 41) << "";
+        QTest::newRow("GroupBox4") << "GroupBox4" << QRect(15, 471, 177, 57)
+                                   << QStringLiteral("4. Chercher un fichier ICO");
+        QTest::newRow("BtParcourir") << "BtParcourir" << QRect(16, 24, 145, 25) << "Parcourir";
+        QTest::newRow("GroupBox5")
+            << "GroupBox5" << QRect(199, 119, 281, 161)
+            << QStringLiteral("Autorun.inf  (Vérifiez l'exactitude, ne rien écrire)");
+        QTest::newRow("Memo1") << "Memo1" << QRect(7, 16, 265, 137) << "";
+        QTest::newRow("BtEnreg") << "BtEnreg" << QRect(198, 286, 281, 33)
+                                 << "Voir et enregistrer le racine disque virtuel";
+        QTest::newRow("BtAide") << "BtAide" << QRect(198, 325, 145, 41) << "&Aide";
+        QTest::newRow("BtQuitter") << "BtQuitter" << QRect(352, 325, 129, 41) << "Quitter";
+        QTest::newRow("Pl") << "Pl" << QRect(198, 372, 281, 33) << "";
+        QTest::newRow("GroupBox9")
+            << "GroupBox9" << QRect(198, 411, 281, 117) << "Renseignez-vous sur les sites suivants";
+        QTest::newRow("address 1") << "Label1" << QRect(26, 20, 151, 16) << suite::siteAddress1();
+        QTest::newRow("address 2") << "Label2" << QRect(26, 38, 151, 16) << suite::siteAddress2();
+        QTest::newRow("address 3") << "Label3" << QRect(26, 56, 117, 16) << suite::siteAddress3();
+        QTest::newRow("version") << "Label4" << QRect(24, 80, 242, 13)
+                                 << suite::versionText() + "         (Ni spam, ni cookies)";
+    }
+    void windowMatchesItsLayout() {
+        QFETCH(QString, name);
+        QFETCH(QRect, geometry);
+        QFETCH(QString, caption);
+        QCOMPARE(m_form->windowTitle(), QStringLiteral("CD_Site"));
+        QCOMPARE(m_form->size(), QSize(489, 544));
+        auto* widget = m_form->findChild<QWidget*>(name);
+        QVERIFY(widget);
+        QCOMPARE(widget->geometry(), geometry);
+        if (auto* box = qobject_cast<QGroupBox*>(widget))
+            QCOMPARE(box->title(), caption);
+        else if (auto* push = qobject_cast<QPushButton*>(widget))
+            QCOMPARE(push->text(), caption);
+        else if (auto* label = qobject_cast<QLabel*>(widget))
+            QCOMPARE(label->text(), caption);
+    }
+
+    void instructionsAreTheNineLines() {
+        const QStringList lines =
+            m_form->findChild<QPlainTextEdit*>("Memo2")->toPlainText().split(u'\n');
+        QCOMPARE(lines.size(), 9);
+        QCOMPARE(lines, TForm3::instructionLines());
+        QCOMPARE(lines[3], QStringLiteral("- Vous devez avoir créé le répertoire principal du "
+                                          "disque virtuel et il doit "));
+        QCOMPARE(lines[6], QStringLiteral(" <Voir et enregistrer la racine du disque virtuel>"));
+        QCOMPARE(m_form->FLB()->mask(), QStringLiteral("*.htm*"));
+    }
+
+    void saveWritesTheRootFilesByteForByte_data() {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("icon");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("index and site icon") << "index.htm"
+                                             << "site.ico" << autorun("site.ico", "index.htm");
+        QTest::newRow("accented start page") << QStringLiteral("accueil_été.htm") << "site.ico"
+                                             << autorun("site.ico", "accueil_\xE9t\xE9.htm");
+        QTest::newRow("accented icon")
+            << "index.htm" << QStringLiteral("icône.ico") << autorun("ic\xF4ne.ico", "index.htm");
+    }
+    void saveWritesTheRootFilesByteForByte() {
+        QFETCH(QString, page);
+        QFETCH(QString, icon);
+        QFETCH(QByteArray, expected);
+        m_drives->writeFile(QStringLiteral("X:\\") + page, "<html>");
+        m_drives->writeFile(QStringLiteral("C:\\Pelmora\\ico\\") + icon, SiteIcon);
+        m_form->FLB()->refresh();
+        selectPage(page);
+        chooseIcon(suiteHost(QStringLiteral("ico/") + icon));
+        QCOMPARE(IconPath, QStringLiteral("C:\\Pelmora\\ico\\") + icon);
+
+        m_form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+        PaintRecorder recorder;
+        m_form->Pl()->installEventFilter(&recorder);
+        save();
+
+        QCOMPARE(m_boxes.size(), 1);
+        const toolkit::MessageRequest& ask = m_boxes.first();
+        QCOMPARE(ask.caption, QStringLiteral("Avertissement"));
+        QCOMPARE(ask.text, AskText);
+        QCOMPARE(ask.buttons, toolkit::Buttons::YesNo);
+        QCOMPARE(ask.icon, toolkit::BoxIcon::Warning);
+        QCOMPARE(ask.defaultAnswer, toolkit::Answer::Yes);
+        QCOMPARE(ask.yesText, QStringLiteral("&Oui"));
+        QCOMPARE(ask.noText, QStringLiteral("&Non"));
+
+        QCOMPARE(memoLines(),
+                 (QStringList{"[Autorun]", "OPEN=Zolvex.exe", "ICON=" + icon, "HTM=" + page}));
+        QCOMPARE(rootFile("Autorun.inf"), expected);
+        QCOMPARE(rootFile("zolvex.exe"), ProgramBytes);
+        QCOMPARE(rootFile(icon), SiteIcon);
+        QCOMPARE(platform::fileAttributes("X:\\zolvex.exe") &
+                     (platform::AttrReadOnly | platform::AttrHidden),
+                 0u);
+        QStringList names{"Autorun.inf", "index.htm", "site", "zolvex.exe", icon};
+        if (page != u"index.htm")
+            names << page;
+        names.sort(Qt::CaseInsensitive);
+        QStringList actual = rootNames(m_root);
+        actual.sort(Qt::CaseInsensitive);
+        QCOMPARE(actual, names); // nothing else, no temporary file left
+        // Each step was on the panel before it ran, and the panel is idle now.
+        const QStringList steps{"Copie Autorun.inf", "Copie Zolvex.exe", IconPath};
+        for (const QString& step : steps)
+            QVERIFY2(recorder.painted.contains(step), qPrintable(step));
+        QVERIFY(recorder.painted.indexOf(steps[0]) < recorder.painted.indexOf(steps[1]));
+        QVERIFY(recorder.painted.indexOf(steps[1]) < recorder.painted.indexOf(steps[2]));
+        QCOMPARE(m_form->Pl()->text(), QString());
+    }
+
+    void ordinaryFilesAtTheRootAreReplaced() {
+        m_drives->writeFile("X:\\Autorun.inf", QByteArray(300, 'a'));
+        m_drives->writeFile("X:\\zolvex.exe", QByteArray(30000, 'z'));
+        selectPage("index.htm");
+        chooseIcon(suiteHost("ico/site.ico"));
+        save();
+        QCOMPARE(boxTexts(), QStringList{AskText});
+        QCOMPARE(rootFile("Autorun.inf"), autorun("site.ico", "index.htm"));
+        QCOMPARE(rootFile("zolvex.exe"), ProgramBytes);
+    }
+
+    void wrongFolderOrNoStartPageWritesNothing_data() {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("subfolder, page selected") << "X:\\site"
+                                                  << "page.htm" << NotRoot;
+        QTest::newRow("subfolder, nothing selected") << "X:\\site"
+                                                     << "" << NotRoot;
+        QTest::newRow("root, nothing selected") << "X:\\"
+                                                << "" << NoStartPage;
+    }
+    void wrongFolderOrNoStartPageWritesNothing() {
+        QFETCH(QString, folder);
+        QFETCH(QString, page);
+        QFETCH(QString, message);
+        chooseIcon(suiteHost("ico/site.ico"));
+        openRoot(folder);
+        if (!page.isEmpty())
+            selectPage(page);
+        else
+            m_form->FLB()->setCurrentRow(-1);
+        const QStringList before = rootNames(m_root);
+        save();
+        QCOMPARE(boxTexts(), QStringList{message});
+        QCOMPARE(m_boxes.first().buttons, toolkit::Buttons::Ok);
+        QCOMPARE(rootNames(m_root), before);
+        QCOMPARE(m_form->Memo1()->toPlainText(), QString());
+    }
+
+    void noToTheQuestionWritesNothingAndKeepsTheLines() {
+        m_drives->writeFile("X:\\Autorun.inf", "old");
+        selectPage("index.htm");
+        chooseIcon(suiteHost("ico/site.ico"));
+        m_answer = toolkit::Answer::No;
+        const QStringList before = rootNames(m_root);
+        save();
+        QCOMPARE(boxTexts(), QStringList{AskText});
+        QCOMPARE(memoLines(),
+                 (QStringList{"[Autorun]", "OPEN=Zolvex.exe", "ICON=site.ico", "HTM=index.htm"}));
+        QCOMPARE(rootNames(m_root), before);
+        QCOMPARE(rootFile("Autorun.inf"), QByteArray("old"));
+        QCOMPARE(m_form->Pl()->text(), QString());
+    }
+
+    void protectedAutorunInfStopsBeforeAnyWrite_data() {
+        QTest::addColumn<int>("attributes");
+        QTest::newRow("read-only") << int(platform::AttrReadOnly);
+        QTest::newRow("hidden") << int(platform::AttrHidden);
+        QTest::newRow("system") << int(platform::AttrSystem);
+    }
+    void protectedAutorunInfStopsBeforeAnyWrite() {
+        QFETCH(int, attributes);
+        m_drives->writeFile("X:\\Autorun.inf", "old");
+        QCOMPARE(platform::setFileAttributes("X:\\Autorun.inf", std::uint32_t(attributes)), 0);
+        selectPage("index.htm");
+        chooseIcon(suiteHost("ico/site.ico"));
+        const QStringList before = rootNames(m_root);
+        save();
+        QCOMPARE(boxTexts(), (QStringList{AskText, Failed}));
+        QCOMPARE(m_boxes.last().buttons, toolkit::Buttons::Ok);
+        QCOMPARE(rootNames(m_root), before);
+        QCOMPARE(rootFile("Autorun.inf"), QByteArray("old"));
+        QVERIFY(platform::fileAttributes("X:\\Autorun.inf") & std::uint32_t(attributes));
+        QCOMPARE(m_form->Pl()->text(), QStringLiteral("Copie Autorun.inf"));
+    }
+
+    void protectedProgramAtTheRootIsKept_data() {
+        QTest::addColumn<int>("attributes");
+        QTest::newRow("read-only") << int(platform::AttrReadOnly);
+        QTest::newRow("hidden") << int(platform::AttrHidden);
+        QTest::newRow("system") << int(platform::AttrSystem);
+    }
+    void protectedProgramAtTheRootIsKept() {
+        QFETCH(int, attributes);
+        m_drives->writeFile("X:\\zolvex.exe", "old program");
+        QCOMPARE(platform::setFileAttributes("X:\\zolvex.exe", std::uint32_t(attributes)), 0);
+        selectPage("index.htm");
+        chooseIcon(suiteHost("ico/site.ico"));
+        save();
+        QCOMPARE(boxTexts(), (QStringList{AskText, Failed}));
+        QCOMPARE(rootFile("zolvex.exe"), QByteArray("old program"));
+        QVERIFY(platform::fileAttributes("X:\\zolvex.exe") & std::uint32_t(attributes));
+        // Written before the failure, and left so.
+        QCOMPARE(rootFile("Autorun.inf"), autorun("site.ico", "index.htm"));
+        QVERIFY(rootFile("site.ico").isNull());
+        QCOMPARE(m_form->Pl()->text(), QStringLiteral("Copie Zolvex.exe"));
+    }
+
+    void programMissingFromTheSuiteKeepsTheRootCopy() {
+        const QString source = suiteHost("racineCD/Zolvex.exe");
+        QVERIFY(QFile::rename(source, source + ".away"));
+        const auto restore = qScopeGuard([&] { QFile::rename(source + ".away", source); });
+        m_drives->writeFile("X:\\zolvex.exe", "earlier copy");
+        selectPage("index.htm");
+        chooseIcon(suiteHost("ico/site.ico"));
+        save();
+        QCOMPARE(boxTexts(), (QStringList{AskText, Failed}));
+        QCOMPARE(rootFile("zolvex.exe"), QByteArray("earlier copy"));
+        QCOMPARE(rootFile("Autorun.inf"), autorun("site.ico", "index.htm"));
+        QVERIFY(rootFile("site.ico").isNull());
+    }
+
+    void iconProblemsEndWithTheGeneralMessage_data() {
+        QTest::addColumn<bool>("chosen");
+        QTest::addColumn<QByteArray>("iconName");
+        QTest::newRow("no icon chosen") << false << QByteArray("");
+        QTest::newRow("icon no longer exists") << true << QByteArray("perdu.ico");
+    }
+    void iconProblemsEndWithTheGeneralMessage() {
+        QFETCH(bool, chosen);
+        QFETCH(QByteArray, iconName);
+        selectPage("index.htm");
+        if (chosen) {
+            const QString icon = suiteHost("ico/" + QString::fromLatin1(iconName));
+            m_drives->writeFile("C:\\Pelmora\\ico\\" + QString::fromLatin1(iconName), SiteIcon);
+            chooseIcon(icon);
+            QVERIFY(QFile::remove(icon));
+        }
+        save();
+        QCOMPARE(boxTexts(), (QStringList{AskText, Failed}));
+        QCOMPARE(memoLines()[2], "ICON=" + QString::fromLatin1(iconName));
+        QCOMPARE(rootFile("Autorun.inf"), autorun(iconName, "index.htm"));
+        QCOMPARE(rootFile("zolvex.exe"), ProgramBytes);
+        QStringList names{"Autorun.inf", "index.htm", "site", "zolvex.exe"};
+        QCOMPARE(rootNames(m_root), names);
+        QCOMPARE(m_form->Pl()->text(), IconPath);
+    }
+
+    void iconAlreadyAtTheRootIsNotCopiedAgain_data() {
+        QTest::addColumn<bool>("chosenAtTheRoot");
+        QTest::newRow("copied by an earlier save") << false;
+        QTest::newRow("chosen at the root itself") << true;
+    }
+    void iconAlreadyAtTheRootIsNotCopiedAgain() {
+        QFETCH(bool, chosenAtTheRoot);
+        const QString atRoot = m_drives->writeFile("X:\\site.ico", "the user's own icon");
+        selectPage("index.htm");
+        chooseIcon(chosenAtTheRoot ? atRoot : suiteHost("ico/site.ico"));
+        save();
+        QCOMPARE(boxTexts(), QStringList{AskText});
+        QCOMPARE(rootFile("site.ico"), QByteArray("the user's own icon"));
+        QCOMPARE(rootFile("Autorun.inf"), autorun("site.ico", "index.htm"));
+        QCOMPARE(rootFile("zolvex.exe"), ProgramBytes);
+        QCOMPARE(m_form->Pl()->text(), QString());
+    }
+
+    void rootThatCannotBeWrittenLosesNothing_data() {
+        QTest::addColumn<bool>("rootIsAFile");
+        QTest::newRow("drive link points nowhere") << false;
+        QTest::newRow("root path is a regular file") << true;
+    }
+    void rootThatCannotBeWrittenLosesNothing() {
+        QFETCH(bool, rootIsAFile);
+        selectPage("index.htm");
+        chooseIcon(suiteHost("ico/site.ico"));
+        const QStringList before = rootNames(m_root);
+        // The disk goes away between the choice and the save.
+        if (rootIsAFile)
+            m_drives->addDrive(u'X', suiteHost("CD_Site.mht"));
+        else
+            m_drives->addDrive(u'X', m_drives->hostRoot() + "/nowhere");
+        save();
+        QCOMPARE(boxTexts(), (QStringList{AskText, Failed}));
+        QCOMPARE(rootNames(m_root), before);
+        QCOMPARE(m_drives->readFile("C:\\Pelmora\\CD_Site.mht"), QByteArray("MIME-Version: 1.0"));
+        QVERIFY(!QFileInfo::exists(m_drives->hostRoot() + "/nowhere"));
+    }
+
+    void namesNoDiscReaderCouldFindStopBeforeAnyWrite_data() {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("icon");
+        QTest::newRow("start page outside the code page")
+            << QStringLiteral("accueil_ŝ.htm") << "site.ico";
+        QTest::newRow("icon outside the code page") << "index.htm" << QStringLiteral("ψ.ico");
+        QTest::newRow("start page with a line break") << "a\nb.htm"
+                                                      << "site.ico";
+    }
+    void namesNoDiscReaderCouldFindStopBeforeAnyWrite() {
+        QFETCH(QString, page);
+        QFETCH(QString, icon);
+        m_drives->writeFile("X:\\" + page, "<html>");
+        m_drives->writeFile("C:\\Pelmora\\ico\\" + icon, SiteIcon);
+        m_form->FLB()->refresh();
+        selectPage(page);
+        chooseIcon(suiteHost("ico/" + icon));
+        const QStringList before = rootNames(m_root);
+        save();
+        QCOMPARE(boxTexts(), QStringList{Failed});
+        QCOMPARE(rootNames(m_root), before);
+        QVERIFY(m_form->Memo1()->toPlainText().contains("HTM=" + page));
+    }
+
+    void hidingKeepsEverythingForTheNextShowing_data() {
+        QTest::addColumn<bool>("closeBox");
+        QTest::newRow("Quitter") << false;
+        QTest::newRow("close box") << true;
+    }
+    void hidingKeepsEverythingForTheNextShowing() {
+        QFETCH(bool, closeBox);
+        m_form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+        m_form->move(137, 61);
+        const QPoint where = m_form->pos();
+        selectPage("index.htm");
+        chooseIcon(suiteHost("ico/autre.ico"));
+        m_answer = toolkit::Answer::No;
+        save();
+        const QString memo = m_form->Memo1()->toPlainText();
+        QVERIFY(!memo.isEmpty());
+        QPointer<TForm3> form(m_form.get());
+
+        if (closeBox)
+            QVERIFY(!m_form->close()); // refused: the window is only hidden
+        else
+            button("BtQuitter")->click();
+        QVERIFY(form);
+        QVERIFY(!m_form->isVisible());
+
+        m_form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+        QCOMPARE(m_form->pos(), where);
+        QCOMPARE(m_form->DLB()->directory(), QStringLiteral("X:\\"));
+        QCOMPARE(m_form->FLB()->fileName(), QStringLiteral("index.htm"));
+        QCOMPARE(m_form->Memo1()->toPlainText(), memo);
+        QCOMPARE(IconPath, QStringLiteral("C:\\Pelmora\\ico\\autre.ico"));
+    }
+
+    void browseTakesTheChosenPathOrKeepsTheOldOne_data() {
+        QTest::addColumn<QString>("answer"); // host path below the suite, empty: cancel
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("existing icon") << "ico/autre.ico"
+                                       << "C:\\Pelmora\\ico\\autre.ico";
+        QTest::newRow("typed name of a new file") << "ico/nouveau.ico"
+                                                  << "C:\\Pelmora\\ico\\nouveau.ico";
+        QTest::newRow("cancel") << ""
+                                << "C:\\Pelmora\\ico\\site.ico";
+    }
+    void browseTakesTheChosenPathOrKeepsTheOldOne() {
+        QFETCH(QString, answer);
+        QFETCH(QString, expected);
+        chooseIcon(suiteHost("ico/site.ico"));
+        QString startedIn;
+        setIconDialog([&](QWidget*, const QString& hostFolder) {
+            startedIn = hostFolder;
+            return answer.isEmpty() ? QString() : suiteHost(answer);
+        });
+        button("BtParcourir")->click();
+        QCOMPARE(QDir(startedIn).canonicalPath(), QDir(suiteHost("ico")).canonicalPath());
+        QCOMPARE(IconPath, expected);
+    }
+
+    void realBrowseDialogStartsInTheIconsAndAcceptsNewNames_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("new name typed") << "nouveau.ico"
+                                        << "C:\\Pelmora\\ico\\nouveau.ico";
+        QTest::newRow("cancelled") << ""
+                                   << "";
+    }
+    void realBrowseDialogStartsInTheIconsAndAcceptsNewNames() {
+        QFETCH(QString, typed);
+        QFETCH(QString, expected);
+        QString startedIn;
+        bool found = false;
+        QTimer::singleShot(0, this, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            found = true;
+            startedIn = dialog->directory().canonicalPath();
+            if (typed.isEmpty()) {
+                dialog->reject();
+                return;
+            }
+            dialog->selectFile(typed);
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        button("BtParcourir")->click();
+        QVERIFY(found);
+        QCOMPARE(startedIn, QDir(suiteHost("ico")).canonicalPath());
+        QCOMPARE(IconPath, expected);
+    }
+
+    void helpOpensTheSuiteDocument_data() {
+        QTest::addColumn<bool>("present");
+        QTest::newRow("document present") << true;
+        QTest::newRow("document missing") << false;
+    }
+    void helpOpensTheSuiteDocument() {
+        QFETCH(bool, present);
+        const QString document = suiteHost("CD_Site.mht");
+        if (!present)
+            QVERIFY(QFile::rename(document, document + ".away"));
+        const auto restore = qScopeGuard([&] {
+            if (!present)
+                QFile::rename(document + ".away", document);
+        });
+        QStringList opened;
+        platform::setOpenHook([&](const QString& target) {
+            opened << target;
+            return true;
+        });
+        button("BtAide")->click();
+        if (present) {
+            QCOMPARE(opened.size(), 1);
+            QCOMPARE(QFileInfo(opened.first()).canonicalFilePath(),
+                     QFileInfo(document).canonicalFilePath());
+            QVERIFY(m_boxes.isEmpty());
+        } else {
+            QVERIFY(opened.isEmpty());
+            QCOMPARE(boxTexts(),
+                     QStringList{"Le document C:\\Pelmora\\CD_Site.mht est introuvable."});
+        }
+    }
+};
+
+QTEST_MAIN(TstCdSite)
+#include "tst_cdsite.moc"
