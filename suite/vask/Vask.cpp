@@ -1,0 +1,49 @@
+// Stands in for the suite's menu program. The converter's "Menu" button starts
+// it in the suite folder; it brings the launcher back and ends.
+
+#include "platform/Drives.h"
+#include "toolkit/MessageBox.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+
+namespace {
+
+// The launcher in folder, found as the Windows shell would: "Pelmora" or
+// "Pelmora.exe", names compared without regard to case.
+QString findLauncher(const QString& folder) {
+    const QFileInfoList entries =
+        QDir(folder).entryInfoList(QDir::Files | QDir::Executable, QDir::Name);
+    for (const QFileInfo& entry : entries) {
+        const QString name = entry.fileName();
+        if (name.compare(QLatin1String("Pelmora"), Qt::CaseInsensitive) == 0 ||
+            name.compare(QLatin1String("Pelmora.exe"), Qt::CaseInsensitive) == 0)
+            return entry.absoluteFilePath();
+    }
+    return {};
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+
+    const QString suiteFolder = QCoreApplication::applicationDirPath();
+    const QString shownFolder = platform::toWindowsPath(suiteFolder);
+    const QString launcher = findLauncher(suiteFolder);
+    if (launcher.isEmpty()) {
+        toolkit::showErrorBox(
+            QStringLiteral("Le menu Pelmora est introuvable dans le dossier %1").arg(shownFolder));
+        return 1;
+    }
+    // The launcher takes its working folder as the suite folder.
+    if (!QProcess::startDetached(launcher, {}, suiteFolder)) {
+        toolkit::showErrorBox(
+            QStringLiteral("Le menu Pelmora n'a pas pu être démarré depuis le dossier %1")
+                .arg(shownFolder));
+        return 1;
+    }
+    return 0;
+}
