@@ -56,6 +56,9 @@ signals:
     // The launcher gives way to a tool it has started.
     void terminating();
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void openAddressA();
 

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QStringList>
+#include <QWidget>
+
+class QLabel;
+class QPlainTextEdit;
+
+namespace toolkit {
+class SpeedButton;
+}
+
+namespace pelmora {
+
+// The video help window: where the help films are and how to watch them.
+// Only hidden and shown again; what the user types stays until the end.
+class TFormVideo : public QWidget {
+    Q_OBJECT
+public:
+    explicit TFormVideo(QWidget* parent = nullptr);
+
+    static QStringList helpLines();
+    QPlainTextEdit* memo() const { return m_memo; }
+    toolkit::SpeedButton* quitButton() const { return m_quit; }
+
+    void BtQuitterClick();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QPlainTextEdit* m_memo;
+    toolkit::SpeedButton* m_quit;
+    bool m_sized = false;
+};
+
+} // namespace pelmora

@@ -1,0 +1,277 @@
+#include "launcher/UniteP.h"
+
+#include "launcher/FmxUtils.h"
+#include "launcher/SupportsVideo.h"
+#include "launcher/u_CdSite.h"
+#include "launcher/WindowFrame.h"
+#include "platform/FileSystem.h"
+#include "platform/Process.h"
+#include "platform/WorkingFolder.h"
+#include "suite/SuiteInfo.h"
+#include "toolkit/Jpeg.h"
+#include "toolkit/MessageBox.h"
+#include "toolkit/Widgets.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFrame>
+#include <QLabel>
+#include <QScreen>
+
+namespace pelmora {
+
+namespace {
+
+QString& startFolderSlot() {
+    static QString folder;
+    return folder;
+}
+
+// The menu's texts, in one place.
+namespace text {
+const QString Title = QStringLiteral("Création d'un site Web");
+const QString PreRequis =
+    QStringLiteral("Cliquez ici pour savoir, si avant de commencer, vous avez "
+                   "déjà mis en place l'indispensable...");
+const QString SiteHtm = QStringLiteral("Construire les composantes du  CD/DVD Site");
+const QString Video = QStringLiteral("Assistance video");
+const QString Aide = QStringLiteral("&Aide");
+const QString Fin = QStringLiteral("&Fermer");
+const QString AttentionCaption = QStringLiteral("ATTENTION");
+const QString Attention =
+    QStringLiteral("Avez-vous créé la page index.htm dans la racine virtuelle di CD/DVD\r"
+                   "Dans le cas contraire vous devez la créer avant de poursuivre");
+const QString HelpDocument = QStringLiteral("\\Tavrin.htm");
+const QString PrerequisitesDocument = QStringLiteral("\\PresRequis.pdf");
+} // namespace text
+
+struct ToolRow {
+    const char* objectName;
+    QString caption;
+    QString folder;
+    QString program;
+    QRect geometry;
+};
+
+// In the reading order of the buttons, top to bottom, left to right.
+const QList<ToolRow>& toolRows() {
+    static const QList<ToolRow> rows{
+        {"SpeedButton2",
+         QStringLiteral("Transformation fichiers JVC MOD en MPG"),
+         QStringLiteral("\\Strovan.2005"),
+         QStringLiteral("Strovan.EXE"),
+         {21, 170, 305, 33}},
+        {"SpeedButton5",
+         QStringLiteral("Renommer un groupe de fichiers"),
+         QStringLiteral("\\Quorel"),
+         QStringLiteral("Quorel.EXE"),
+         {332, 168, 305, 33}},
+        {"SpeedButton6",
+         QStringLiteral("Création d'un diaporama photo html"),
+         QStringLiteral("\\Dravoli"),
+         QStringLiteral("Dravoli.EXE"),
+         {330, 209, 305, 33}},
+        {"SpeedButton3",
+         QStringLiteral("Création d'une page html contenant une vidéo"),
+         QStringLiteral("\\Maltho"),
+         QStringLiteral("Maltho.EXE"),
+         {19, 248, 305, 33}},
+        {"SpeedButton4",
+         QStringLiteral("Modification d'un diaporama créé avec WowSlider"),
+         QStringLiteral("\\Koumbra"),
+         QStringLiteral("Koumbra.exe"),
+         {330, 248, 305, 33}},
+        {"SpeedButton1",
+         QStringLiteral("Création d'une page html contenant du son"),
+         QStringLiteral("\\Pastrel"),
+         QStringLiteral("Pastrel.EXE"),
+         {21, 288, 303, 33}},
+    };
+    return rows;
+}
+
+// A document the shell cannot find is said, not passed over in silence.
+void openSuiteDocument(const QString& path, QWidget* parent) {
+    if (!platform::fileExists(path)) {
+        toolkit::MessageRequest request;
+        request.parent = parent;
+        request.caption = toolkit::programTitle();
+        request.icon = toolkit::BoxIcon::Warning;
+        request.text = QStringLiteral("Le document %1 est introuvable.").arg(path);
+        toolkit::showMessage(request);
+        return;
+    }
+    platform::openDocument(path);
+}
+
+} // namespace
+
+const QString& StartFolder() {
+    return startFolderSlot();
+}
+
+TForm1::TForm1(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(text::Title);
+    const QFont regular = toolkit::classicFont(QStringLiteral("MS Sans Serif"), 11);
+    const QFont bold = toolkit::classicFont(QStringLiteral("MS Sans Serif"), 11, true);
+    const QFont label = toolkit::classicFont(QStringLiteral("MS Sans Serif"), 16, true);
+    setFont(regular);
+    toolkit::setBackground(this, QColor(255, 128, 0));
+    setFixedSize(647, 402);
+
+    auto* bevel = new QFrame(this);
+    bevel->setObjectName(QStringLiteral("Bevel1"));
+    bevel->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    toolkit::place(bevel, 21, 8, 500, 107);
+
+    auto* banner = new QLabel(this);
+    banner->setObjectName(QStringLiteral("Image2"));
+    banner->setScaledContents(true);
+    loadPictures();
+    const QImage picture = toolkit::loadJpeg(QStringLiteral(":/pictures/banner.jpg"));
+    if (!picture.isNull())
+        banner->setPixmap(QPixmap::fromImage(picture));
+    toolkit::place(banner, 31, 16, 482, 89);
+
+    auto* aide = new toolkit::BitButton(toolkit::BitButton::Kind::Help, text::Aide, this);
+    aide->setObjectName(QStringLiteral("BtAide"));
+    toolkit::place(aide, 559, 8, 71, 33);
+    connect(aide, &QPushButton::clicked, this, &TForm1::BtAideClick);
+
+    auto* fin = new toolkit::BitButton(toolkit::BitButton::Kind::Close, text::Fin, this);
+    fin->setObjectName(QStringLiteral("BtFin"));
+    toolkit::place(fin, 559, 47, 71, 33);
+    connect(fin, &QPushButton::clicked, this, &TForm1::BtFinClick);
+    setTabOrder(fin, aide);
+
+    auto speed = [this, &bold](const char* name, const QString& caption, QRect geometry) {
+        auto* button = new toolkit::SpeedButton(caption, this);
+        button->setObjectName(QString::fromLatin1(name));
+        button->setFont(bold);
+        button->setGeometry(geometry);
+        return button;
+    };
+
+    connect(speed("PreRequis", text::PreRequis, {18, 121, 617, 41}), &QPushButton::clicked, this,
+            &TForm1::PreRequisClick);
+    for (int row = 0; row < toolRows().size(); ++row) {
+        const ToolRow& r = toolRows()[row];
+        QPushButton* button = speed(r.objectName, r.caption, r.geometry);
+        m_tools.append(ToolEntry{button, r.folder, r.program});
+        connect(button, &QPushButton::clicked, this, [this, row] { ToolButtonClick(row); });
+    }
+    connect(speed("BtSiteHtm", text::SiteHtm, {19, 209, 305, 33}), &QPushButton::clicked, this,
+            &TForm1::BtSiteHtmClick);
+    connect(speed("BtVideo", text::Video, {330, 287, 305, 33}), &QPushButton::clicked, this,
+            &TForm1::BtVideoClick);
+
+    auto* label1 = new toolkit::LinkLabel(suite::addressA(), this);
+    label1->setObjectName(QStringLiteral("Label1"));
+    label1->setFont(label);
+    toolkit::setTextColour(label1, Qt::black);
+    toolkit::place(label1, 21, 368, 181, 20);
+    connect(label1, &toolkit::LinkLabel::clicked, this, &TForm1::Label1Click);
+
+    auto* label3 = new toolkit::LinkLabel(suite::addressB(), this);
+    label3->setObjectName(QStringLiteral("Label3"));
+    label3->setFont(label);
+    toolkit::place(label3, 234, 368, 138, 20);
+    connect(label3, &toolkit::LinkLabel::clicked, this, &TForm1::Label3Click);
+
+    auto* label2 = new QLabel(suite::versionText(), this);
+    label2->setObjectName(QStringLiteral("Label2"));
+    label2->setFont(label);
+    toolkit::place(label2, 411, 368, 176, 20);
+
+    if (const QScreen* screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+    FormCreate();
+}
+
+void TForm1::setCompanions(TFormVideo* video, TForm3* site) {
+    m_video = video;
+    m_site = site;
+}
+
+QPushButton* TForm1::button(const QString& objectName) const {
+    return findChild<QPushButton*>(objectName);
+}
+
+void TForm1::FormCreate() {
+    startFolderSlot() = platform::currentFolder();
+}
+
+void TForm1::ToolButtonClick(int row) {
+    const ToolEntry& tool = m_tools.at(row);
+    const QString folder = StartFolder() + tool.folder;
+    const int result =
+        LaunchInFolder(tool.program, QStringLiteral("MENU"), folder, platform::ShowNormal);
+    if (result > 32) {
+        emit terminating();
+        QCoreApplication::quit();
+        return;
+    }
+    // The launcher stays: the user must not be left with no window and no word.
+    toolkit::MessageRequest request;
+    request.parent = this;
+    request.caption = toolkit::programTitle();
+    request.icon = toolkit::BoxIcon::Error;
+    request.text = QStringLiteral("Impossible de démarrer le programme %1\rdans le dossier %2")
+                       .arg(tool.program, folder);
+    toolkit::showMessage(request);
+}
+
+void TForm1::BtAideClick() {
+    openSuiteDocument(StartFolder() + text::HelpDocument, this);
+}
+
+void TForm1::PreRequisClick() {
+    openSuiteDocument(StartFolder() + text::PrerequisitesDocument, this);
+}
+
+void TForm1::BtSiteHtmClick() {
+    if (toolkit::askYesNoCancel(text::AttentionCaption, text::Attention, this) !=
+        toolkit::Answer::Yes)
+        return;
+    if (m_site) {
+        m_site->show();
+        m_site->raise();
+        m_site->activateWindow();
+    }
+}
+
+void TForm1::BtVideoClick() {
+    if (m_video) {
+        m_video->show();
+        m_video->raise();
+    }
+}
+
+void TForm1::openAddressA() {
+    // Whatever goes wrong here stays silent: it is only the author's site.
+    try {
+        platform::openUrl(suite::webUrl(suite::addressA()));
+    } catch (...) {
+    }
+}
+
+void TForm1::Label1Click() {
+    openAddressA();
+}
+
+void TForm1::Label3Click() {
+    openAddressA();
+}
+
+void TForm1::BtFinClick() {
+    close();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    // Closing the menu ends the program, even with the other windows shown.
+    QWidget::closeEvent(event);
+    QCoreApplication::quit();
+}
+
+} // namespace pelmora

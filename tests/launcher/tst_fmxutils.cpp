@@ -1,0 +1,213 @@
+#include "launcher/FmxUtils.h"
+#include "platform/Drives.h"
+#include "platform/FileSystem.h"
+#include "platform/Process.h"
+#include "platform/WorkingFolder.h"
+#include "TempDrives.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+#include <QtTest>
+
+using namespace pelmora;
+
+class TstFmxUtils : public QObject {
+    Q_OBJECT
+
+    static QByteArray randomBytes(qsizetype size) {
+        QByteArray bytes(size, Qt::Uninitialized);
+        QRandomGenerator gen(size);
+        for (auto& b : bytes)
+            b = char(gen.bounded(256));
+        return bytes;
+    }
+
+private slots:
+    void copiesWholeFilesOfEverySize_data() {
+        QTest::addColumn<qsizetype>("size");
+        QTest::newRow("empty") << qsizetype(0);
+        QTest::newRow("one byte") << qsizetype(1);
+        QTest::newRow("one chunk less one") << qsizetype(CopyChunkSize - 1);
+        QTest::newRow("exactly one chunk") << qsizetype(CopyChunkSize);
+        QTest::newRow("one chunk and a byte") << qsizetype(CopyChunkSize + 1);
+        QTest::newRow("many chunks") << qsizetype(CopyChunkSize * 37 + 5);
+    }
+    void copiesWholeFilesOfEverySize() {
+        QFETCH(qsizetype, size);
+        TempDrives drives;
+        drives.addDrive(u'C');
+        drives.addDrive(u'X');
+        const QByteArray content = randomBytes(size);
+        drives.writeFile(QStringLiteral("C:\\Suite\\racineCD\\Zolvex.exe"), content);
+        // An older, longer file at the destination is replaced, not overlaid.
+        drives.writeFile(QStringLiteral("X:\\zolvex.exe"), QByteArray(size + 100, 'z'));
+        CopyOneFile(QStringLiteral("C:\\Suite\\racineCD\\Zolvex.exe"),
+                    QStringLiteral("X:\\zolvex.exe"));
+        QCOMPARE(drives.readFile(QStringLiteral("X:\\zolvex.exe")), content);
+    }
+
+    void copyIntoAFolderTakesTheSourceName_data() {
+        QTest::addColumn<QString>("destination");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("drive root") << "X:\\"
+                                    << "X:\\a.ico";
+        QTest::newRow("folder without backslash") << "X:\\dir"
+                                                  << "X:\\dir\\a.ico";
+        QTest::newRow("folder with backslash") << "X:\\dir\\"
+                                               << "X:\\dir\\a.ico";
+        QTest::newRow("relative to the working folder") << "dir"
+                                                        << "X:\\dir\\a.ico";
+        QTest::newRow("a new file name") << "X:\\dir\\b.ico"
+                                         << "X:\\dir\\b.ico";
+    }
+    void copyIntoAFolderTakesTheSourceName() {
+        QFETCH(QString, destination);
+        QFETCH(QString, expected);
+        TempDrives drives;
+        drives.addDrive(u'C');
+        drives.addDrive(u'X');
+        drives.makeFolder(QStringLiteral("X:\\dir"));
+        drives.writeFile(QStringLiteral("C:\\ico\\a.ico"), "icon");
+        platform::setCurrentFolder(QStringLiteral("X:\\"));
+        CopyOneFile(QStringLiteral("C:\\ico\\a.ico"), destination);
+        QCOMPARE(drives.readFile(expected), QByteArray("icon"));
+    }
+
+    void missingSourceRaisesTheOpenErrorAndCreatesNothing() {
+        TempDrives drives;
+        drives.addDrive(u'X');
+        try {
+            CopyOneFile(QStringLiteral("X:\\absent.ico"), QStringLiteral("X:\\copy.ico"));
+            QFAIL("no error raised");
+        } catch (const FileOpenError& e) {
+            QCOMPARE(e.message(), QStringLiteral("Impossible d'ouvrir le fichier X:\\absent.ico"));
+        }
+        QVERIFY(!platform::fileExists(QStringLiteral("X:\\copy.ico")));
+    }
+
+    void protectedDestinationIsLeftUnchanged_data() {
+        QTest::addColumn<quint32>("attributes");
+        QTest::newRow("read-only") << quint32(platform::AttrReadOnly);
+        QTest::newRow("hidden") << quint32(platform::AttrHidden);
+        QTest::newRow("system") << quint32(platform::AttrSystem);
+    }
+    void protectedDestinationIsLeftUnchanged() {
+        QFETCH(quint32, attributes);
+        TempDrives drives;
+        drives.addDrive(u'X');
+        drives.writeFile(QStringLiteral("X:\\new.exe"), "new");
+        drives.writeFile(QStringLiteral("X:\\zolvex.exe"), "old");
+        if (platform::setFileAttributes(QStringLiteral("X:\\zolvex.exe"), attributes) != 0)
+            QSKIP("this file system keeps no extended attributes");
+        try {
+            CopyOneFile(QStringLiteral("X:\\new.exe"), QStringLiteral("X:\\zolvex.exe"));
+            QFAIL("no error raised");
+        } catch (const FileCreateError& e) {
+            QCOMPARE(e.message(), QStringLiteral("Impossible de créer le fichier X:\\zolvex.exe"));
+        }
+        QCOMPARE(drives.readFile(QStringLiteral("X:\\zolvex.exe")), QByteArray("old"));
+    }
+
+    void copyOntoItselfKeepsTheFile_data() {
+        QTest::addColumn<QString>("destination");
+        QTest::newRow("same name") << "X:\\site\\a.ico";
+        QTest::newRow("other case") << "X:\\SITE\\A.ICO";
+        QTest::newRow("its folder") << "X:\\site";
+        QTest::newRow("through a link") << "X:\\lien.ico";
+        QTest::newRow("through another drive letter") << "Y:\\a.ico";
+    }
+    void copyOntoItselfKeepsTheFile() {
+        QFETCH(QString, destination);
+        TempDrives drives;
+        const QString x = drives.addDrive(u'X');
+        drives.addDrive(u'Y', x + QStringLiteral("/site"));
+        const QByteArray content = randomBytes(20000);
+        const QString host = drives.writeFile(QStringLiteral("X:\\site\\a.ico"), content);
+        QFile::link(host, x + QStringLiteral("/lien.ico"));
+        QVERIFY_THROWS_EXCEPTION(FileCreateError,
+                                 CopyOneFile(QStringLiteral("X:\\site\\a.ico"), destination));
+        QCOMPARE(drives.readFile(QStringLiteral("X:\\site\\a.ico")), content);
+    }
+
+    void failedWriteRemovesTheIncompleteCopy() {
+        TempDrives drives;
+        const QString x = drives.addDrive(u'X');
+        drives.writeFile(QStringLiteral("X:\\big.bin"), randomBytes(CopyChunkSize * 3));
+        // Every write to this device fails with "no space left".
+        if (!QFile::exists(QStringLiteral("/dev/full")))
+            QSKIP("no /dev/full here");
+        QFile::link(QStringLiteral("/dev/full"), x + QStringLiteral("/plein.bin"));
+        try {
+            CopyOneFile(QStringLiteral("X:\\big.bin"), QStringLiteral("X:\\plein.bin"));
+            QFAIL("a failed write passed for a good copy");
+        } catch (const platform::IoError& e) {
+            QCOMPARE(e.code(), 101);
+            QCOMPARE(e.message(), QStringLiteral("Disque plein"));
+        }
+        QVERIFY(!QFileInfo(x + QStringLiteral("/plein.bin")).isSymLink());
+        QVERIFY(QFile::exists(QStringLiteral("/dev/full")));
+    }
+
+    void failedReadRaisesAndRemovesTheCopy() {
+        TempDrives drives;
+        drives.addDrive(u'X');
+        // Reading this process's memory at address 0 fails with an I/O error.
+        drives.addDrive(u'P', QStringLiteral("/proc/self"));
+        try {
+            CopyOneFile(QStringLiteral("P:\\mem"), QStringLiteral("X:\\mem.bin"));
+            QFAIL("a failed read passed for a good copy");
+        } catch (const platform::IoError& e) {
+            QCOMPARE(e.code(), 100);
+        }
+        QVERIFY(!platform::fileExists(QStringLiteral("X:\\mem.bin")));
+    }
+
+    void attributesTests() {
+        TempDrives drives;
+        drives.addDrive(u'X');
+        drives.writeFile(QStringLiteral("X:\\a.ico"), "a");
+        QVERIFY(HasAllAttributes(QStringLiteral("X:\\absent"), 0));
+        QVERIFY(!HasAllAttributes(QStringLiteral("X:\\absent"), platform::AttrArchive));
+        QVERIFY(HasAllAttributes(QStringLiteral("X:\\"), platform::AttrDirectory));
+        QVERIFY(!HasAllAttributes(QStringLiteral("X:\\a.ico"), platform::AttrDirectory));
+        QVERIFY(HasAllAttributes(QStringLiteral("X:\\a.ico"), platform::AttrArchive));
+
+        const quint32 all = platform::AttrReadOnly | platform::AttrHidden | platform::AttrArchive;
+        if (platform::setFileAttributes(QStringLiteral("X:\\a.ico"), all) != 0)
+            QSKIP("this file system keeps no extended attributes");
+        QVERIFY(HasAllAttributes(QStringLiteral("X:\\a.ico"),
+                                 platform::AttrReadOnly | platform::AttrHidden));
+        ClearReadOnlyHidden(QStringLiteral("X:\\a.ico"));
+        QCOMPARE(platform::fileAttributes(QStringLiteral("X:\\a.ico")),
+                 quint32(platform::AttrArchive));
+        ClearReadOnlyHidden(QStringLiteral("X:\\absent")); // ignored, no crash
+    }
+
+    void launchInFolderStartsDetachedWithTheShellsCode() {
+        TempDrives drives;
+        drives.addDrive(u'C');
+        const QString host =
+            drives.writeFile(QStringLiteral("C:\\Suite\\Quorel\\Quorel"), "#!/bin/sh\n");
+        QFile::setPermissions(host, QFile::permissions(host) | QFile::ExeOwner);
+        QList<platform::StartRequest> started;
+        platform::setStartHook([&](const platform::StartRequest& r) {
+            started << r;
+            return true;
+        });
+        QVERIFY(LaunchInFolder(QStringLiteral("Quorel.EXE"), QStringLiteral("MENU"),
+                               QStringLiteral("C:\\Suite\\Quorel"), 1) > 32);
+        QCOMPARE(LaunchInFolder(QStringLiteral("Absent.EXE"), QStringLiteral("MENU"),
+                                QStringLiteral("C:\\Suite\\Quorel"), 1),
+                 2);
+        platform::setStartHook([](const platform::StartRequest&) { return false; });
+        QVERIFY(LaunchInFolder(QStringLiteral("Quorel.EXE"), QString(),
+                               QStringLiteral("C:\\Suite\\Quorel"), 1) <= 32);
+        platform::setStartHook({});
+        QCOMPARE(started.size(), 1);
+        QCOMPARE(started[0].program, QStringLiteral("C:\\Suite\\Quorel\\Quorel"));
+        QCOMPARE(started[0].arguments, QStringList{QStringLiteral("MENU")});
+    }
+};
+
+QTEST_GUILESS_MAIN(TstFmxUtils)
+#include "tst_fmxutils.moc"

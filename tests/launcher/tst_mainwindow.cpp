@@ -1,0 +1,292 @@
+#include "launcher/SupportsVideo.h"
+#include "launcher/u_CdSite.h"
+#include "launcher/UniteP.h"
+#include "platform/Drives.h"
+#include "platform/Process.h"
+#include "platform/WorkingFolder.h"
+#include "TempDrives.h"
+#include "toolkit/MessageBox.h"
+#include "toolkit/Widgets.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QtTest>
+
+using namespace pelmora;
+
+namespace {
+
+// A suite folder on drive C: holding the five tools as host programs.
+struct Suite {
+    TempDrives drives;
+    QList<platform::StartRequest> started;
+    QStringList opened;
+    QList<toolkit::MessageRequest> boxes;
+    toolkit::Answer answer = toolkit::Answer::Yes;
+
+    explicit Suite(const QString& folder = QStringLiteral("C:\\Suite")) {
+        drives.addDrive(u'C');
+        drives.addDrive(u'D');
+        drives.makeFolder(folder);
+        platform::setCurrentFolder(folder);
+        platform::setStartHook([this](const platform::StartRequest& r) {
+            started << r;
+            return true;
+        });
+        platform::setOpenHook([this](const QString& target) {
+            opened << target;
+            return true;
+        });
+        toolkit::setMessageHook([this](const toolkit::MessageRequest& r) {
+            boxes << r;
+            return answer;
+        });
+    }
+    ~Suite() {
+        platform::setStartHook({});
+        platform::setOpenHook({});
+        toolkit::setMessageHook({});
+    }
+    void addProgram(const QString& winPath) {
+        const QString host = drives.writeFile(winPath, "#!/bin/sh\n");
+        QFile::setPermissions(host, QFile::permissions(host) | QFile::ExeOwner);
+    }
+};
+
+} // namespace
+
+class TstMainWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void toolTable_data() {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("program");
+        QTest::newRow("1") << 0 << "Transformation fichiers JVC MOD en MPG"
+                           << "\\Strovan.2005"
+                           << "Strovan.EXE";
+        QTest::newRow("2") << 1 << "Renommer un groupe de fichiers"
+                           << "\\Quorel"
+                           << "Quorel.EXE";
+        QTest::newRow("3") << 2 << "Création d'un diaporama photo html"
+                           << "\\Dravoli"
+                           << "Dravoli.EXE";
+        QTest::newRow("4") << 3 << "Création d'une page html contenant une vidéo"
+                           << "\\Maltho"
+                           << "Maltho.EXE";
+        QTest::newRow("5") << 4 << "Modification d'un diaporama créé avec WowSlider"
+                           << "\\Koumbra"
+                           << "Koumbra.exe";
+        QTest::newRow("6") << 5 << "Création d'une page html contenant du son"
+                           << "\\Pastrel"
+                           << "Pastrel.EXE";
+    }
+    void toolTable() {
+        QFETCH(int, row);
+        QFETCH(QString, caption);
+        QFETCH(QString, folder);
+        QFETCH(QString, program);
+        Suite suite;
+        const QString bare = program.left(program.lastIndexOf(u'.'));
+        suite.addProgram(QStringLiteral("C:\\Suite") + folder + u'\\' + bare);
+        TForm1 menu;
+        const ToolEntry& tool = menu.tools().at(row);
+        QCOMPARE(tool.button->text(), caption);
+        QCOMPARE(tool.folder, folder);
+        QCOMPARE(tool.program, program);
+
+        QSignalSpy ending(&menu, &TForm1::terminating);
+        QTest::mouseClick(tool.button, Qt::LeftButton);
+        QCOMPARE(suite.started.size(), 1);
+        QCOMPARE(suite.started[0].program, QStringLiteral("C:\\Suite") + folder + u'\\' + bare);
+        QCOMPARE(suite.started[0].arguments, QStringList{QStringLiteral("MENU")});
+        QCOMPARE(suite.started[0].workingFolder, QStringLiteral("C:\\Suite") + folder);
+        QCOMPARE(ending.count(), 1);
+        QVERIFY(suite.boxes.isEmpty());
+    }
+
+    void startFoldersWithBlanksAccentsOrAtARoot_data() {
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("workingFolder");
+        QTest::addColumn<QString>("hostBelowDrive");
+        QTest::newRow("blanks and accents") << "C:\\Mes outils été\\Suite"
+                                            << "C:\\Mes outils été\\Suite\\Strovan.2005"
+                                            << "Mes outils été/Suite/Strovan.2005";
+        QTest::newRow("drive root") << "D:\\"
+                                    << "D:\\\\Strovan.2005"
+                                    << "Strovan.2005";
+        QTest::newRow("deep") << QStringLiteral("C:\\") + QString(40, u'p') + u'\\' +
+                                     QString(40, u'q') + QStringLiteral("\\Suite")
+                              << QStringLiteral("C:\\") + QString(40, u'p') + u'\\' +
+                                     QString(40, u'q') + QStringLiteral("\\Suite\\Strovan.2005")
+                              << QString(40, u'p') + u'/' + QString(40, u'q') +
+                                     QStringLiteral("/Suite/Strovan.2005");
+    }
+    void startFoldersWithBlanksAccentsOrAtARoot() {
+        QFETCH(QString, start);
+        QFETCH(QString, workingFolder);
+        QFETCH(QString, hostBelowDrive);
+        Suite suite(start);
+        const QString root = start.left(3);
+        suite.addProgram(root + hostBelowDrive.section(u'/', 0, -1).replace(u'/', u'\\') +
+                         QStringLiteral("\\Strovan"));
+        TForm1 menu;
+        QCOMPARE(StartFolder(), start);
+        menu.ToolButtonClick(0);
+        QCOMPARE(suite.started.size(), 1);
+        // The folder is passed as the string was built, and still reaches the host folder.
+        QCOMPARE(suite.started[0].workingFolder, workingFolder);
+        const QString driveHost = QFileInfo(platform::driveHostRoot(start[0])).canonicalFilePath();
+        QCOMPARE(QFileInfo(suite.started[0].hostWorkingFolder).canonicalFilePath(),
+                 driveHost + u'/' + hostBelowDrive);
+    }
+
+    void aToolThatCannotStartIsSaidAndTheMenuStays() {
+        Suite suite;
+        TForm1 menu;
+        QSignalSpy ending(&menu, &TForm1::terminating);
+        menu.ToolButtonClick(0); // no Strovan in C:\Suite\Strovan.2005
+        QCOMPARE(ending.count(), 0);
+        QCOMPARE(suite.boxes.size(), 1);
+        QVERIFY(suite.boxes[0].text.contains(QStringLiteral("Strovan.EXE")));
+        QVERIFY(suite.boxes[0].text.contains(QStringLiteral("C:\\Suite\\Strovan.2005")));
+
+        // A start the system refuses is said the same way.
+        suite.addProgram(QStringLiteral("C:\\Suite\\Quorel\\Quorel"));
+        platform::setStartHook([](const platform::StartRequest&) { return false; });
+        menu.ToolButtonClick(1);
+        QCOMPARE(ending.count(), 0);
+        QCOMPARE(suite.boxes.size(), 2);
+        QVERIFY(suite.boxes[1].text.contains(QStringLiteral("Quorel.EXE")));
+    }
+
+    void confirmationAnswers_data() {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("yes") << int(toolkit::Answer::Yes) << true;
+        QTest::newRow("no") << int(toolkit::Answer::No) << false;
+        QTest::newRow("cancel") << int(toolkit::Answer::Cancel) << false;
+    }
+    void confirmationAnswers() {
+        QFETCH(int, answer);
+        QFETCH(bool, shown);
+        Suite suite;
+        suite.answer = toolkit::Answer(answer);
+        TForm1 menu;
+        TFormVideo video;
+        TForm3 site;
+        menu.setCompanions(&video, &site);
+        QTest::mouseClick(menu.button(QStringLiteral("BtSiteHtm")), Qt::LeftButton);
+        QCOMPARE(suite.boxes.size(), 1);
+        QCOMPARE(suite.boxes[0].caption, QStringLiteral("ATTENTION"));
+        QCOMPARE(suite.boxes[0].buttons, toolkit::Buttons::YesNoCancel);
+        QCOMPARE(suite.boxes[0].text,
+                 QStringLiteral("Avez-vous créé la page index.htm dans la racine virtuelle di "
+                                "CD/DVD\rDans le cas contraire vous devez la créer avant de "
+                                "poursuivre"));
+        QCOMPARE(site.isVisible(), shown);
+        QVERIFY(!site.isModal());
+        // A second yes shows the very same window again.
+        if (shown) {
+            site.hide();
+            menu.BtSiteHtmClick();
+            QVERIFY(site.isVisible());
+        }
+    }
+
+    void videoWindowHidesAndComesBackWithItsText() {
+        Suite suite;
+        TForm1 menu;
+        TFormVideo video;
+        TForm3 site;
+        menu.setCompanions(&video, &site);
+        QVERIFY(!video.isVisible());
+        const QStringList lines = video.memo()->toPlainText().split(u'\n');
+        QCOMPARE(lines.size(), 21);
+        QCOMPARE(lines.first(),
+                 QStringLiteral("Les supports vidéos sont sur le CDROM d'installation"));
+        QCOMPARE(lines[15],
+                 QStringLiteral("tous les films qui correspondent aux logiciels du même auteur, "));
+        QCOMPARE(lines[18], QStringLiteral("Ecran conseillé SVGA 1024*768"));
+
+        QTest::mouseClick(menu.button(QStringLiteral("BtVideo")), Qt::LeftButton);
+        QVERIFY(video.isVisible());
+        video.memo()->appendPlainText(QStringLiteral("mes notes"));
+        QTest::mouseClick(video.quitButton(), Qt::LeftButton);
+        QVERIFY(!video.isVisible());
+        menu.BtVideoClick();
+        QVERIFY(video.isVisible());
+        QVERIFY(video.memo()->toPlainText().endsWith(QStringLiteral("mes notes")));
+        // The close box only hides it too.
+        video.close();
+        QVERIFY(!video.isVisible());
+        menu.BtVideoClick();
+        QVERIFY(video.memo()->toPlainText().endsWith(QStringLiteral("mes notes")));
+    }
+
+    void documentsAndAddress() {
+        Suite suite;
+        suite.drives.writeFile(QStringLiteral("C:\\Suite\\Tavrin.htm"), "<html></html>");
+        suite.drives.writeFile(QStringLiteral("C:\\Suite\\PresRequis.pdf"), "%PDF-1.4");
+        TForm1 menu;
+        QTest::mouseClick(menu.button(QStringLiteral("BtAide")), Qt::LeftButton);
+        QTest::mouseClick(menu.button(QStringLiteral("PreRequis")), Qt::LeftButton);
+        QCOMPARE(suite.opened.size(), 2);
+        QVERIFY(suite.opened[0].endsWith(QStringLiteral("/Suite/Tavrin.htm")));
+        QVERIFY(suite.opened[1].endsWith(QStringLiteral("/Suite/PresRequis.pdf")));
+
+        // Both link labels open the author's site, whichever address they show.
+        auto* label1 = menu.findChild<toolkit::LinkLabel*>(QStringLiteral("Label1"));
+        auto* label3 = menu.findChild<toolkit::LinkLabel*>(QStringLiteral("Label3"));
+        QVERIFY(label1 && label3);
+        QVERIFY(label1->text() != label3->text());
+        QTest::mouseClick(label1, Qt::LeftButton);
+        QTest::mouseClick(label3, Qt::LeftButton);
+        QCOMPARE(suite.opened.size(), 4);
+        QCOMPARE(suite.opened[2], suite.opened[3]);
+        QVERIFY(suite.opened[2].contains(label1->text()));
+        QVERIFY(suite.boxes.isEmpty());
+    }
+
+    void missingDocumentsAreSaid() {
+        Suite suite;
+        TForm1 menu;
+        menu.BtAideClick();
+        menu.PreRequisClick();
+        QVERIFY(suite.opened.isEmpty());
+        QCOMPARE(suite.boxes.size(), 2);
+        QVERIFY(suite.boxes[0].text.contains(QStringLiteral("Tavrin.htm")));
+        QVERIFY(suite.boxes[1].text.contains(QStringLiteral("PresRequis.pdf")));
+    }
+
+    void layout() {
+        Suite suite;
+        TForm1 menu;
+        QCOMPARE(menu.windowTitle(), QStringLiteral("Création d'un site Web"));
+        QCOMPARE(menu.size(), QSize(647, 402));
+        QCOMPARE(menu.palette().color(QPalette::Window), QColor(255, 128, 0));
+        QCOMPARE(menu.button(QStringLiteral("BtSiteHtm"))->text(),
+                 QStringLiteral("Construire les composantes du  CD/DVD Site"));
+        QCOMPARE(menu.button(QStringLiteral("PreRequis"))->geometry(), QRect(18, 121, 617, 41));
+        QCOMPARE(menu.button(QStringLiteral("SpeedButton1"))->geometry(), QRect(21, 288, 303, 33));
+        // Only the two push buttons take the focus, Fermer first.
+        auto nextTabStop = [](QWidget* w) {
+            do
+                w = w->nextInFocusChain();
+            while (!(w->focusPolicy() & Qt::TabFocus));
+            return w;
+        };
+        QWidget* fin = menu.button(QStringLiteral("BtFin"));
+        QCOMPARE(nextTabStop(fin), menu.button(QStringLiteral("BtAide")));
+        QCOMPARE(nextTabStop(nextTabStop(fin)), fin);
+        QCOMPARE(menu.button(QStringLiteral("BtVideo"))->focusPolicy(), Qt::NoFocus);
+        auto* banner = menu.findChild<QLabel*>(QStringLiteral("Image2"));
+        QVERIFY(banner && !banner->pixmap().isNull());
+    }
+};
+
+QTEST_MAIN(TstMainWindow)
+#include "tst_mainwindow.moc"
