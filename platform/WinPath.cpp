@@ -23,9 +23,13 @@ static qsizetype lastSeparator(const QString& path) {
     return -1;
 }
 
-QString folderPart(const QString& path) { return path.left(lastSeparator(path) + 1); }
+QString folderPart(const QString& path) {
+    return path.left(lastSeparator(path) + 1);
+}
 
-QString fileName(const QString& path) { return path.mid(lastSeparator(path) + 1); }
+QString fileName(const QString& path) {
+    return path.mid(lastSeparator(path) + 1);
+}
 
 QString withTrailingBackslash(const QString& path) {
     return path.endsWith(u'\\') ? path : path + u'\\';

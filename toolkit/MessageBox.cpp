@@ -41,7 +41,9 @@ QMessageBox::Icon toQtIcon(BoxIcon icon) {
 
 } // namespace
 
-void setMessageHook(MessageHook h) { hook() = std::move(h); }
+void setMessageHook(MessageHook h) {
+    hook() = std::move(h);
+}
 
 Answer showMessage(const MessageRequest& request) {
     if (hook())
@@ -88,8 +90,7 @@ Answer showMessage(const MessageRequest& request) {
         return Answer::No;
     if (clicked && clicked == ok)
         return Answer::Ok;
-    return request.buttons == Buttons::Ok ? Answer::Ok
-                                          : (cancel ? Answer::Cancel : Answer::No);
+    return request.buttons == Buttons::Ok ? Answer::Ok : (cancel ? Answer::Cancel : Answer::No);
 }
 
 QString programTitle() {
@@ -101,7 +102,9 @@ QString programTitle() {
     return base.left(1) + base.mid(1).toLower();
 }
 
-void setProgramTitle(const QString& title) { titleSlot() = title; }
+void setProgramTitle(const QString& title) {
+    titleSlot() = title;
+}
 
 void showPlainMessage(const QString& text, QWidget* parent) {
     MessageRequest request;
