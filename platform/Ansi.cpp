@@ -5,10 +5,10 @@ namespace platform {
 namespace {
 
 // Bytes 0x80-0x9F of Windows-1252; 0 marks the five unused bytes.
-constexpr char16_t High[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+constexpr char16_t High[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                               0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                               0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                               0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 } // namespace
 
@@ -18,7 +18,10 @@ QByteArray toWindows1252(const QString& text, bool* ok) {
     *ok = true;
     for (const QChar c : text) {
         const char16_t u = c.unicode();
-        if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
+        // The five unused bytes come back from fromWindows1252 as their C1
+        // code points: they go out as those bytes again.
+        const bool unusedByte = u >= 0x80 && u < 0xA0 && High[u - 0x80] == 0;
+        if (u < 0x80 || (u >= 0xA0 && u <= 0xFF) || unusedByte) {
             bytes.append(char(u));
             continue;
         }
