@@ -33,9 +33,8 @@ QString linkPath(QChar letter) {
 // string. Names holding a backslash cannot be written in a Windows path.
 QString findIgnoringCase(const QString& hostFolder, const QString& name) {
     const QDir dir(hostFolder);
-    const QStringList names =
-        dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                      QDir::Name);
+    const QStringList names = dir.entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     for (const QString& candidate : names)
         if (!candidate.contains(u'\\') && candidate.compare(name, Qt::CaseInsensitive) == 0)
             return candidate;
@@ -85,7 +84,8 @@ QString resolve(const QString& winPath, int* error, bool lookUpLastName) {
             host = exact;
             break;
         }
-        const QString found = findIgnoringCase(host.isEmpty() ? QStringLiteral("/") : host, parts[i]);
+        const QString found =
+            findIgnoringCase(host.isEmpty() ? QStringLiteral("/") : host, parts[i]);
         if (!found.isEmpty()) {
             host += u'/' + found;
         } else if (last) {
@@ -141,7 +141,9 @@ bool driveReady(QChar letter) {
     return !root.isEmpty() && hostIsFolder(root);
 }
 
-QString toHostPath(const QString& winPath, int* error) { return resolve(winPath, error, true); }
+QString toHostPath(const QString& winPath, int* error) {
+    return resolve(winPath, error, true);
+}
 
 QString toHostPathExactName(const QString& winPath, int* error) {
     return resolve(winPath, error, false);
@@ -149,8 +151,12 @@ QString toHostPathExactName(const QString& winPath, int* error) {
 
 QString toWindowsPath(const QString& hostPath) {
     QString path = QFileInfo(hostPath).canonicalFilePath();
-    if (path.isEmpty())
-        path = QDir::cleanPath(QDir(hostPath).absolutePath());
+    if (path.isEmpty()) {
+        // Not there (yet): its folder still decides the drive, links resolved.
+        const QFileInfo info(QDir::cleanPath(QDir(hostPath).absolutePath()));
+        const QString folder = QFileInfo(info.path()).canonicalFilePath();
+        path = folder.isEmpty() ? info.filePath() : QDir(folder).filePath(info.fileName());
+    }
     // Longest matching target wins; on a tie the earlier letter (z: comes last).
     QChar bestLetter(u'Z');
     QString bestRoot;
