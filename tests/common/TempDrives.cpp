@@ -10,6 +10,7 @@
 TempDrives::TempDrives() {
     m_hadDrives = qEnvironmentVariableIsSet("PELMORA_DRIVES");
     m_oldDrives = qgetenv("PELMORA_DRIVES");
+    m_oldHostFolder = QDir::currentPath();
     QDir(m_dir.path()).mkpath(QStringLiteral("drives"));
     qputenv("PELMORA_DRIVES", QFile::encodeName(m_dir.path() + QStringLiteral("/drives")));
     platform::resetWorkingFolders();
@@ -20,6 +21,9 @@ TempDrives::~TempDrives() {
         qputenv("PELMORA_DRIVES", m_oldDrives);
     else
         qunsetenv("PELMORA_DRIVES");
+    // The test may have moved the host's working folder into the tree that is
+    // about to go; the next test must not start in a deleted folder.
+    QDir::setCurrent(m_oldHostFolder);
     platform::resetWorkingFolders();
 }
 

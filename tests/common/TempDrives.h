@@ -31,5 +31,6 @@ public:
 private:
     QTemporaryDir m_dir;
     QByteArray m_oldDrives;
+    QString m_oldHostFolder;
     bool m_hadDrives = false;
 };
