@@ -68,6 +68,7 @@ const QString DialogTitle = QStringLiteral("Ouvrir");
 } // namespace text
 
 const QColor Orange(255, 128, 0);
+const QColor Red(255, 0, 0);
 
 // The window's fixed layout was drawn for the narrow classic faces; where the
 // host lacks them, a face of the same width keeps the captions inside their
@@ -85,7 +86,6 @@ QFont layoutFont(const QString& family, int pixelSize, bool bold = false) {
     font.setFamilies(families);
     return font;
 }
-const QColor Red(255, 0, 0);
 
 QString realIconDialog(QWidget* parent, const QString& hostFolder) {
     QFileDialog dialog(parent, text::DialogTitle, hostFolder);
