@@ -2,10 +2,13 @@
 #include "launcher/u_CdSite.h"
 #include "launcher/UniteP.h"
 
+#include "toolkit/Translations.h"
+
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    toolkit::installFrenchTranslations(app);
     // The menu decides when the program ends (its close, or a tool started).
     app.setQuitOnLastWindowClosed(false);
 

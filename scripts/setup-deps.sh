@@ -7,7 +7,8 @@ packages=(
     cmake g++ make pkg-config
     qt6-base-dev libinih-dev libjpeg62-turbo-dev
     g++-mingw-w64-x86-64
-    fonts-dejavu-core
+    fonts-dejavu-core fonts-liberation2
+    qt6-translations-l10n
     xvfb xauth xdg-utils
 )
 if [ "${1:-}" = "--screenshots" ]; then
