@@ -1,0 +1,335 @@
+#include "converter/Unit1.h"
+
+#include "converter/Conversion.h"
+#include "converter/uRetour.h"
+#include "platform/Ini.h"
+#include "platform/Process.h"
+#include "platform/WorkingFolder.h"
+#include "suite/SuiteInfo.h"
+#include "toolkit/FolderSelectors.h"
+#include "toolkit/Jpeg.h"
+#include "toolkit/MessageBox.h"
+#include "toolkit/Widgets.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScreen>
+#include <QShowEvent>
+#include <QTimer>
+#include <QWindow>
+
+#include <utility>
+
+// The window's pictures live in the library; Qt registers them on demand.
+static void initStrovanPictures() {
+    Q_INIT_RESOURCE(Strovan);
+}
+
+namespace strovan {
+
+namespace {
+
+// Every text the window shows, in one place.
+namespace text {
+const QString Caption = QStringLiteral("MOD vers MPG");
+const QString Action = QStringLiteral("Transformer les MOD et supprimer le reste");
+const QString Aide = QStringLiteral("&Aide");
+const QString Menu = QStringLiteral("Menu");
+const QString Fermer = QStringLiteral("&Fermer");
+const QString Repertoire = QStringLiteral("Répertoire ");
+const QString Fichier = QStringLiteral("Fichier");
+const QString SettingsFile = QStringLiteral("\\SUBST.INI");
+const QString SettingsSection = QStringLiteral("DISQUES");
+const QString SettingsKey = QStringLiteral("Virtuel");
+const QString HelpDocument = QStringLiteral("\\Strovan.mht");
+} // namespace text
+
+constexpr int OuterWidth = 813;
+constexpr int OuterHeight = 405;
+
+const QColor LightBlue(128, 128, 255);
+const QColor Yellow(255, 255, 0);
+const QColor Navy(0, 0, 128);
+const QColor Black(0, 0, 0);
+
+QPixmap picture(const QString& resource) {
+    QFile file(resource);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QPixmap::fromImage(toolkit::decodeJpeg(file.readAll()));
+}
+
+QFont tahoma(int pixelSize, bool bold = false) {
+    return toolkit::classicFont(QStringLiteral("Tahoma"), pixelSize, bold);
+}
+
+// Breaks a caption over two lines at its middle blank when the host's font
+// is too wide for the button on one line.
+void fitCaption(QPushButton* button) {
+    const QString caption = button->text();
+    const int room = button->width() - button->iconSize().width() - 24;
+    if (button->fontMetrics().horizontalAdvance(caption) <= room)
+        return;
+    const qsizetype middle = caption.size() / 2;
+    qsizetype blank = -1;
+    for (qsizetype i = 0; i < caption.size(); ++i)
+        if (caption[i] == u' ' && (blank < 0 || qAbs(i - middle) < qAbs(blank - middle)))
+            blank = i;
+    if (blank > 0)
+        button->setText(caption.left(blank) + u'\n' + caption.mid(blank + 1));
+}
+
+// The hourglass while the walk runs; a message box in between gets the
+// ordinary arrow.
+class WaitCursor {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+class ArrowCursor {
+public:
+    ArrowCursor() { QApplication::setOverrideCursor(Qt::ArrowCursor); }
+    ~ArrowCursor() { QApplication::restoreOverrideCursor(); }
+    ArrowCursor(const ArrowCursor&) = delete;
+    ArrowCursor& operator=(const ArrowCursor&) = delete;
+};
+
+} // namespace
+
+TForm1::TForm1(QWidget* parent) : QWidget(parent) {
+    initStrovanPictures();
+    createControls();
+    FormCreate();
+}
+
+void TForm1::createControls() {
+    setWindowTitle(text::Caption);
+    setFont(tahoma(11));
+    toolkit::setBackground(this, LightBlue);
+
+    Image1 = new QLabel(this);
+    toolkit::place(Image1, 8, 8, 777, 41);
+    Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Image1->setPixmap(picture(QStringLiteral(":/strovan/banniere.jpg")));
+
+    DCB = new toolkit::DriveComboBox(this);
+    toolkit::place(DCB, 8, 56, 233, 19);
+    DLB = new toolkit::DirectoryListBox(this);
+    toolkit::place(DLB, 8, 80, 233, 273);
+    FLB = new toolkit::FileListBox(this);
+    toolkit::place(FLB, 248, 56, 233, 297);
+    for (QWidget* selector :
+         {static_cast<QWidget*>(DCB), static_cast<QWidget*>(DLB), static_cast<QWidget*>(FLB)}) {
+        toolkit::setBackground(selector, Yellow);
+        toolkit::setTextColour(selector, Black);
+        QPalette palette = selector->palette();
+        palette.setColor(QPalette::Button, Yellow); // the drive selector's closed face
+        selector->setPalette(palette);
+    }
+
+    BtAction = new toolkit::SpeedButton(text::Action, this);
+    toolkit::place(BtAction, 488, 56, 297, 65);
+    BtAction->setFont(tahoma(11, true));
+    BtAction->setIcon(picture(QStringLiteral(":/strovan/bt_action.jpg")));
+    BtAction->setIconSize(QSize(32, 32));
+
+    BtAide = new toolkit::BitButton(toolkit::BitButton::Kind::Help, text::Aide, this);
+    toolkit::place(BtAide, 488, 128, 81, 33);
+    BtMenu = new toolkit::SpeedButton(text::Menu, this);
+    toolkit::place(BtMenu, 576, 128, 97, 33);
+    BtMenu->setIcon(picture(QStringLiteral(":/strovan/bt_menu.jpg")));
+    BtMenu->setIconSize(QSize(24, 24));
+    BitBtn1 = new toolkit::BitButton(toolkit::BitButton::Kind::Close, text::Fermer, this);
+    toolkit::place(BitBtn1, 680, 128, 105, 33);
+    for (QWidget* button : {static_cast<QWidget*>(BtAide), static_cast<QWidget*>(BtMenu),
+                            static_cast<QWidget*>(BitBtn1)})
+        button->setFont(tahoma(21, true));
+    for (QWidget* button : {static_cast<QWidget*>(BtAction), static_cast<QWidget*>(BtAide),
+                            static_cast<QWidget*>(BtMenu), static_cast<QWidget*>(BitBtn1)})
+        toolkit::setTextColour(button, Navy);
+
+    Label2 = new QLabel(text::Repertoire, this);
+    toolkit::place(Label2, 488, 200, 64, 16);
+    Label1 = new QLabel(this);
+    toolkit::place(Label1, 560, 200, 187, 16);
+    Label3 = new QLabel(text::Fichier, this);
+    toolkit::place(Label3, 488, 224, 38, 16);
+    for (QLabel* label : {Label2, Label1, Label3})
+        label->setFont(tahoma(13));
+    toolkit::setTextColour(Label2, Black);
+    toolkit::setTextColour(Label3, Black);
+
+    Edit1 = new QLineEdit(this);
+    toolkit::place(Edit1, 536, 220, 241, 21);
+
+    Label4 = new QLabel(suite::versionText(), this);
+    toolkit::place(Label4, 488, 264, 200, 23);
+    Label5 = new toolkit::LinkLabel(suite::addressB(), this);
+    toolkit::place(Label5, 488, 296, 179, 23);
+    Label6 = new toolkit::LinkLabel(suite::addressA(), this);
+    toolkit::place(Label6, 488, 328, 230, 23);
+    for (QLabel* label :
+         {Label1, Label4, static_cast<QLabel*>(Label5), static_cast<QLabel*>(Label6)})
+        toolkit::setTextColour(label, Yellow);
+    for (QLabel* label : {Label4, static_cast<QLabel*>(Label5), static_cast<QLabel*>(Label6)})
+        label->setFont(tahoma(19, true));
+    // A host without Tahoma draws wider: a label never cuts its own text.
+    for (QLabel* label :
+         {Label2, Label3, Label4, static_cast<QLabel*>(Label5), static_cast<QLabel*>(Label6)})
+        label->resize(qMax(label->width(), label->sizeHint().width()), label->height());
+    fitCaption(BtAction);
+
+    const std::pair<QWidget*, const char*> names[] = {
+        {Image1, "Image1"},     {DCB, "DCB"},       {DLB, "DLB"},       {FLB, "FLB"},
+        {BtAction, "BtAction"}, {BtAide, "BtAide"}, {BtMenu, "BtMenu"}, {BitBtn1, "BitBtn1"},
+        {Label2, "Label2"},     {Label1, "Label1"}, {Label3, "Label3"}, {Edit1, "Edit1"},
+        {Label4, "Label4"},     {Label5, "Label5"}, {Label6, "Label6"}};
+    for (const auto& [control, name] : names)
+        control->setObjectName(QLatin1String(name));
+
+    // The selectors follow one another; Label1 sizes itself to the folder.
+    DLB->setDirLabel(Label1);
+    DLB->setFileList(FLB);
+    FLB->setFileEdit(Edit1);
+    DCB->setDirList(DLB);
+    Label1->adjustSize();
+    connect(DLB, &toolkit::DirectoryListBox::changed, Label1, &QLabel::adjustSize);
+
+    connect(BtAction, &QPushButton::clicked, this, &TForm1::BtActionClick);
+    connect(BtAide, &QPushButton::clicked, this, &TForm1::BtAideClick);
+    connect(BtMenu, &QPushButton::clicked, this, &TForm1::BtMenuClick);
+    connect(BitBtn1, &QPushButton::clicked, this, &QWidget::close);
+    connect(Label5, &toolkit::LinkLabel::clicked, this, &TForm1::Label5Click);
+    connect(Label6, &toolkit::LinkLabel::clicked, this, &TForm1::Label6Click);
+
+    setTabOrder(DCB, DLB);
+    setTabOrder(DLB, FLB);
+    setTabOrder(FLB, Edit1);
+    setTabOrder(Edit1, BitBtn1);
+    setTabOrder(BitBtn1, BtAide);
+    DCB->setFocus();
+
+    // Until the window manager tells its frame, take the whole size as ours.
+    setFixedSize(OuterWidth, OuterHeight);
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    move(primary ? primary->geometry().topLeft() : QPoint(0, 0));
+}
+
+void TForm1::FormCreate() {
+    m_windowFolder = platform::currentFolder();
+    m_activated = false;
+}
+
+void TForm1::FormActivate() {
+    if (m_activated || m_activating)
+        return;
+    m_activating = true;
+    const QString settings = ParentFolder(m_windowFolder) + text::SettingsFile;
+    const QString designation =
+        platform::readIniString(settings, text::SettingsSection, text::SettingsKey);
+    bool done = false;
+    toolkit::runGuarded(
+        [&] {
+            preselectDrive(designation);
+            done = true;
+        },
+        this);
+    // After an error the next activation tries again.
+    m_activated = done;
+    m_activating = false;
+}
+
+void TForm1::preselectDrive(const QString& designation) {
+    // The entries begin "x:", so only an upper-case "X:" finds its drive.
+    for (int i = 0; i < DCB->count(); ++i) {
+        if (DCB->itemText(i).left(2).toUpper() != designation)
+            continue;
+        DCB->setDrive(designation.at(0));
+        DLB->refresh();
+        return;
+    }
+}
+
+void TForm1::BtActionClick() {
+    toolkit::runGuarded(
+        [this] {
+            const ConversionNotice notice = [this](const QString& message) {
+                ArrowCursor arrow;
+                toolkit::showPlainMessage(message, this);
+            };
+            {
+                WaitCursor wait;
+                try {
+                    ConvertFolder(DLB->directory(), notice);
+                } catch (...) {
+                    DLB->refresh();
+                    FLB->refresh();
+                    throw;
+                }
+                DLB->refresh();
+                FLB->refresh();
+            }
+        },
+        this);
+}
+
+void TForm1::BtAideClick() {
+    // Whether the desktop could open it is not reported.
+    platform::openDocument(m_windowFolder + text::HelpDocument);
+}
+
+void TForm1::BtMenuClick() {
+    toolkit::runGuarded(ReturnToMenu, this);
+}
+
+// Each label opens the other's address.
+void TForm1::Label5Click() {
+    platform::openUrl(suite::webUrl(suite::addressA()));
+}
+
+void TForm1::Label6Click() {
+    platform::openUrl(suite::webUrl(suite::addressB()));
+}
+
+bool TForm1::event(QEvent* event) {
+    // Only leaving for another program counts: coming back from one of our
+    // own boxes is no new activation, else an error box would come back as
+    // soon as it is closed.
+    if (event->type() == QEvent::WindowDeactivate && !m_activating &&
+        !QApplication::activeWindow() && !QApplication::activeModalWidget())
+        m_cameFromOutside = true;
+    if (event->type() == QEvent::WindowActivate) {
+        fitOuterSize();
+        if (m_cameFromOutside) {
+            m_cameFromOutside = false;
+            // Once the window is painted; a box may come from it.
+            QTimer::singleShot(0, this, &TForm1::FormActivate);
+        }
+    }
+    return QWidget::event(event);
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    fitOuterSize();
+    // Without a window manager the window is never activated: its first
+    // showing counts as its first activation.
+    if (m_cameFromOutside && !event->spontaneous()) {
+        m_cameFromOutside = false;
+        QTimer::singleShot(0, this, &TForm1::FormActivate);
+    }
+}
+
+void TForm1::fitOuterSize() {
+    const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    setFixedSize(OuterWidth - frame.left() - frame.right(),
+                 OuterHeight - frame.top() - frame.bottom());
+}
+
+} // namespace strovan

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+class QLabel;
+class QLineEdit;
+
+namespace toolkit {
+class BitButton;
+class DirectoryListBox;
+class DriveComboBox;
+class FileListBox;
+class LinkLabel;
+class SpeedButton;
+} // namespace toolkit
+
+// The converter's window: three linked selectors to choose the camcorder
+// folder, the button that converts it, the help, the two web addresses and
+// the way back to the suite's menu.
+namespace strovan {
+
+class TForm1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget* parent = nullptr);
+
+    // Handlers, one per event.
+    void FormCreate();
+    void FormActivate();
+    void BtActionClick();
+    void BtAideClick();
+    void BtMenuClick();
+    void Label5Click();
+    void Label6Click();
+
+    // The working folder when the window was created.
+    QString windowFolder() const { return m_windowFolder; }
+    // Set once the drive preselection has run without error.
+    bool activatedOnce() const { return m_activated; }
+
+    // Controls, as the layout names them.
+    QLabel* Image1;
+    toolkit::DriveComboBox* DCB;
+    toolkit::DirectoryListBox* DLB;
+    toolkit::FileListBox* FLB;
+    toolkit::SpeedButton* BtAction;
+    toolkit::BitButton* BtAide;
+    toolkit::SpeedButton* BtMenu;
+    toolkit::BitButton* BitBtn1;
+    QLabel* Label2;
+    QLabel* Label1;
+    QLabel* Label3;
+    QLineEdit* Edit1;
+    QLabel* Label4;
+    toolkit::LinkLabel* Label5;
+    toolkit::LinkLabel* Label6;
+
+protected:
+    bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void createControls();
+    void preselectDrive(const QString& designation);
+    void fitOuterSize();
+
+    QString m_windowFolder;
+    bool m_activated = false;
+    bool m_activating = false;
+    // The window has been left for another program since its last activation
+    // (or has not been activated yet); our own message boxes do not count.
+    bool m_cameFromOutside = true;
+};
+
+} // namespace strovan

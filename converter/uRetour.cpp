@@ -1,0 +1,41 @@
+#include "converter/uRetour.h"
+
+#include "platform/Process.h"
+#include "platform/WorkingFolder.h"
+
+namespace strovan {
+
+namespace {
+
+QString& startFolderSlot() {
+    static QString folder;
+    return folder;
+}
+
+} // namespace
+
+void InitStartFolder() {
+    startFolderSlot() = platform::currentFolder();
+}
+
+QString StartFolder() {
+    return startFolderSlot();
+}
+
+QString ParentFolder(const QString& path) {
+    // A backslash among the first three characters is the root's own.
+    for (qsizetype i = path.size() - 1; i >= 3; --i)
+        if (path[i] == u'\\')
+            return path.left(i);
+    return {};
+}
+
+void ReturnToMenu() {
+    const QString parent = ParentFolder(StartFolder());
+    platform::setCurrentFolder(parent);
+    // The explicit path keeps a blank in the suite's folder from choosing
+    // another program; the outcome is not examined.
+    platform::startProgram(parent + u'\\' + QString::fromUtf16(MenuProgram), {}, parent);
+}
+
+} // namespace strovan

@@ -1,0 +1,552 @@
+#include "TempDrives.h"
+
+#include "converter/Conversion.h"
+#include "converter/Unit1.h"
+#include "converter/uRetour.h"
+#include "platform/Drives.h"
+#include "platform/Process.h"
+#include "platform/WorkingFolder.h"
+#include "suite/SuiteInfo.h"
+#include "toolkit/FolderSelectors.h"
+#include "toolkit/MessageBox.h"
+#include "toolkit/Widgets.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QStringDecoder>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+using strovan::TForm1;
+
+namespace {
+
+const QString ToolFolder = QStringLiteral("C:\\Suite\\Strovan.2005");
+const QString SettingsFile = QStringLiteral("C:\\Suite\\SUBST.INI");
+
+QStringList texts(const QListWidget* list) {
+    QStringList result;
+    for (int i = 0; i < list->count(); ++i)
+        result << list->item(i)->text();
+    return result;
+}
+
+// Boxes answered instead of shown; the cursor each was shown under is kept.
+struct BoxRecorder {
+    QList<toolkit::MessageRequest> boxes;
+    QList<int> cursors; // shapes; -1 for none
+    BoxRecorder() {
+        toolkit::setMessageHook([this](const toolkit::MessageRequest& request) {
+            boxes << request;
+            const QCursor* cursor = QApplication::overrideCursor();
+            cursors << (cursor ? int(cursor->shape()) : -1);
+            return toolkit::Answer::Ok;
+        });
+    }
+    ~BoxRecorder() { toolkit::setMessageHook({}); }
+    QStringList texts() const {
+        QStringList result;
+        for (const auto& box : boxes)
+            result << box.text;
+        return result;
+    }
+};
+
+struct Recorder {
+    QList<platform::StartRequest> starts;
+    QStringList opened;
+    Recorder() {
+        platform::setStartHook([this](const platform::StartRequest& request) {
+            starts << request;
+            return true;
+        });
+        platform::setOpenHook([this](const QString& target) {
+            opened << target;
+            return true;
+        });
+    }
+    ~Recorder() {
+        platform::setStartHook({});
+        platform::setOpenHook({});
+    }
+};
+
+QByteArray utf16le(const QString& text) {
+    QByteArray bytes("\xFF\xFE");
+    for (const QChar c : text) {
+        bytes.append(char(c.unicode() & 0xFF));
+        bytes.append(char(c.unicode() >> 8));
+    }
+    return bytes;
+}
+
+} // namespace
+
+class TestStrovanWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void layout_data();
+    void layout();
+    void looks_data();
+    void looks();
+    void windowPlacement();
+    void tabOrder();
+    void startsOnTheStartFolder();
+    void selectorsAreLinked();
+    void preselection_data();
+    void preselection();
+    void preselectionIsNotRepeated();
+    void unreachableDriveThenRetry();
+    void startedBelowADriveRoot();
+    void firstShowingPreselects();
+    void errorBoxDoesNotComeBackByItself();
+    void conversionRefreshesTheLists();
+    void conversionOfTheSelectedRecordingFolder();
+    void nestedFolderNoticeUnderTheArrow();
+    void conversionOfAVanishedFolder();
+    void helpOpensTheDocument_data();
+    void helpOpensTheDocument();
+    void linkLabelsOpenTheOtherAddress();
+    void menuButton();
+    void menuButtonBelowADriveRoot();
+    void closeButtonClosesTheWindow();
+
+private:
+    std::unique_ptr<TForm1> makeWindow(const QString& start = ToolFolder);
+    std::unique_ptr<TempDrives> m_drives;
+};
+
+void TestStrovanWindow::initTestCase() {
+    QApplication::setStyle(QStringLiteral("Windows"));
+    toolkit::setProgramTitle(QStringLiteral("Strovan"));
+}
+
+void TestStrovanWindow::init() {
+    m_drives = std::make_unique<TempDrives>();
+    QVERIFY(m_drives->isValid());
+    m_drives->addDrive(u'C');
+    m_drives->addDrive(u'X');
+    m_drives->makeFolder(ToolFolder);
+    m_drives->makeFolder(QStringLiteral("X:\\Site\\Videos"));
+}
+
+void TestStrovanWindow::cleanup() {
+    m_drives.reset();
+}
+
+std::unique_ptr<TForm1> TestStrovanWindow::makeWindow(const QString& start) {
+    platform::setCurrentFolder(start);
+    strovan::InitStartFolder();
+    return std::make_unique<TForm1>();
+}
+
+void TestStrovanWindow::layout_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("rect");
+    QTest::addColumn<bool>("mayGrow"); // labels widen rather than cut their text
+    QTest::newRow("Image1") << "Image1" << QRect(8, 8, 777, 41) << false;
+    QTest::newRow("DCB") << "DCB" << QRect(8, 56, 233, 19) << false;
+    QTest::newRow("DLB") << "DLB" << QRect(8, 80, 233, 273) << false;
+    QTest::newRow("FLB") << "FLB" << QRect(248, 56, 233, 297) << false;
+    QTest::newRow("BtAction") << "BtAction" << QRect(488, 56, 297, 65) << false;
+    QTest::newRow("BtAide") << "BtAide" << QRect(488, 128, 81, 33) << false;
+    QTest::newRow("BtMenu") << "BtMenu" << QRect(576, 128, 97, 33) << false;
+    QTest::newRow("BitBtn1") << "BitBtn1" << QRect(680, 128, 105, 33) << false;
+    QTest::newRow("Label2") << "Label2" << QRect(488, 200, 64, 16) << true;
+    QTest::newRow("Label3") << "Label3" << QRect(488, 224, 38, 16) << true;
+    QTest::newRow("Edit1") << "Edit1" << QRect(536, 220, 241, 21) << false;
+    QTest::newRow("Label4") << "Label4" << QRect(488, 264, 200, 23) << true;
+    QTest::newRow("Label5") << "Label5" << QRect(488, 296, 179, 23) << true;
+    QTest::newRow("Label6") << "Label6" << QRect(488, 328, 230, 23) << true;
+}
+
+void TestStrovanWindow::layout() {
+    QFETCH(QString, name);
+    QFETCH(QRect, rect);
+    QFETCH(bool, mayGrow);
+    const auto form = makeWindow();
+    const QWidget* control = form->findChild<QWidget*>(name);
+    QVERIFY(control);
+    QCOMPARE(control->pos(), rect.topLeft());
+    QCOMPARE(control->height(), rect.height());
+    if (mayGrow)
+        QVERIFY(control->width() >= rect.width());
+    else
+        QCOMPARE(control->width(), rect.width());
+    QVERIFY(control->geometry().right() < 813);
+}
+
+void TestStrovanWindow::looks_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<int>("pixels");
+    QTest::addColumn<bool>("bold");
+    QTest::addColumn<QColor>("colour");
+    const QColor yellow(255, 255, 0), navy(0, 0, 128), black(0, 0, 0);
+    QTest::newRow("BtAction") << "BtAction"
+                              << "Transformer les MOD et supprimer le reste" << 11 << true << navy;
+    QTest::newRow("BtAide") << "BtAide"
+                            << "&Aide" << 21 << true << navy;
+    QTest::newRow("BtMenu") << "BtMenu"
+                            << "Menu" << 21 << true << navy;
+    QTest::newRow("BitBtn1") << "BitBtn1"
+                             << "&Fermer" << 21 << true << navy;
+    QTest::newRow("Label2") << "Label2"
+                            << "Répertoire " << 13 << false << black;
+    QTest::newRow("Label1") << "Label1" << ToolFolder << 13 << false << yellow;
+    QTest::newRow("Label3") << "Label3"
+                            << "Fichier" << 13 << false << black;
+    QTest::newRow("Label4") << "Label4" << suite::versionText() << 19 << true << yellow;
+    QTest::newRow("Label5") << "Label5" << suite::addressB() << 19 << true << yellow;
+    QTest::newRow("Label6") << "Label6" << suite::addressA() << 19 << true << yellow;
+}
+
+void TestStrovanWindow::looks() {
+    QFETCH(QString, name);
+    QFETCH(QString, caption);
+    QFETCH(int, pixels);
+    QFETCH(bool, bold);
+    QFETCH(QColor, colour);
+    const auto form = makeWindow();
+    const QWidget* control = form->findChild<QWidget*>(name);
+    QVERIFY(control);
+    QString shown;
+    if (const auto* label = qobject_cast<const QLabel*>(control))
+        shown = label->text();
+    else if (const auto* button = qobject_cast<const QPushButton*>(control))
+        shown = button->text().replace(u'\n', u' '); // may be broken over two lines
+    QCOMPARE(shown, caption);
+    QCOMPARE(control->font().pixelSize(), pixels);
+    QCOMPARE(control->font().bold(), bold);
+    const QPalette::ColorRole role =
+        qobject_cast<const QPushButton*>(control) ? QPalette::ButtonText : QPalette::WindowText;
+    QCOMPARE(control->palette().color(role), colour);
+}
+
+void TestStrovanWindow::windowPlacement() {
+    const auto form = makeWindow();
+    QCOMPARE(form->windowTitle(), QStringLiteral("MOD vers MPG"));
+    QCOMPARE(form->palette().color(QPalette::Window), QColor(128, 128, 255));
+    QCOMPARE(form->font().pixelSize(), 11);
+    for (const char* selector : {"DCB", "DLB", "FLB"})
+        QCOMPARE(
+            form->findChild<QWidget*>(QLatin1String(selector))->palette().color(QPalette::Base),
+            QColor(255, 255, 0));
+    QVERIFY(!form->Image1->pixmap().isNull()); // the banner decodes
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    QCOMPARE(form->frameGeometry().size(), QSize(813, 405));
+    QCOMPARE(form->frameGeometry().topLeft(), QPoint(0, 0));
+}
+
+void TestStrovanWindow::tabOrder() {
+    const auto form = makeWindow();
+    QList<QWidget*> order;
+    QWidget* w = form->DCB;
+    do {
+        if (w->focusPolicy() & Qt::TabFocus && w->parentWidget() == form.get())
+            order << w;
+        w = w->nextInFocusChain();
+    } while (w != form->DCB);
+    const QList<QWidget*> expected{form->DCB,   form->DLB,     form->FLB,
+                                   form->Edit1, form->BitBtn1, form->BtAide};
+    QCOMPARE(order, expected);
+}
+
+void TestStrovanWindow::startsOnTheStartFolder() {
+    m_drives->writeFile(ToolFolder + QStringLiteral("\\Strovan.mht"), "MIME-Version: 1.0\r\n");
+    const auto form = makeWindow();
+    QCOMPARE(form->windowFolder(), ToolFolder);
+    QCOMPARE(form->DCB->drive(), QChar(u'C'));
+    QCOMPARE(form->DLB->directory(), ToolFolder);
+    QCOMPARE(texts(form->FLB), QStringList{QStringLiteral("Strovan.mht")});
+    QCOMPARE(form->Edit1->text(), QStringLiteral("*.*"));
+    QCOMPARE(form->Label1->text(), ToolFolder);
+    QVERIFY(!form->activatedOnce());
+}
+
+void TestStrovanWindow::selectorsAreLinked() {
+    m_drives->writeFile(QStringLiteral("X:\\Site\\Videos\\MOV001.MOD"), "clip");
+    const auto form = makeWindow();
+    form->DCB->setDrive(u'X');
+    QCOMPARE(form->DLB->directory(), QStringLiteral("X:\\"));
+    form->DLB->setDirectory(QStringLiteral("X:\\Site\\Videos"));
+    QCOMPARE(form->Label1->text(), QStringLiteral("X:\\Site\\Videos"));
+    QCOMPARE(form->Label1->width(), form->Label1->sizeHint().width()); // sized to its text
+    form->FLB->setCurrentRow(0);
+    QCOMPARE(form->Edit1->text(), QStringLiteral("MOV001.MOD"));
+    form->DLB->setDirectory(QStringLiteral("C:\\Suite"));
+    QCOMPARE(form->DCB->drive(), QChar(u'C'));
+    QCOMPARE(form->Edit1->text(), QStringLiteral("*.*"));
+}
+
+void TestStrovanWindow::preselection_data() {
+    QTest::addColumn<bool>("present");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QChar>("drive");
+    const QChar x(u'X'), c(u'C');
+    const QByteArray plain("[DISQUES]\r\nVirtuel=X:\r\n");
+    QTest::newRow("found") << true << plain << x;
+    QTest::newRow("names in another case") << true << QByteArray("[disques]\nVIRTUEL = X:\n") << x;
+    QTest::newRow("lower-case value") << true << QByteArray("[DISQUES]\nVirtuel=x:\n") << c;
+    QTest::newRow("no such drive") << true << QByteArray("[DISQUES]\nVirtuel=Q:\n") << c;
+    QTest::newRow("value with a folder") << true << QByteArray("[DISQUES]\nVirtuel=X:\\\n") << c;
+    QTest::newRow("missing file") << false << QByteArray() << c;
+    QTest::newRow("empty file") << true << QByteArray() << c;
+    QTest::newRow("missing section") << true << QByteArray("[AUTRE]\nVirtuel=X:\n") << c;
+    QTest::newRow("missing key") << true << QByteArray("[DISQUES]\nReel=X:\n") << c;
+    QByteArray binary(4096, '\0');
+    for (int i = 0; i < binary.size(); ++i)
+        binary[i] = char((i * 151 + 7) & 0xFF);
+    QTest::newRow("binary") << true << binary << c;
+    QTest::newRow("utf-8 with BOM") << true << QByteArray("\xEF\xBB\xBF") + plain << x;
+    QTest::newRow("utf-16") << true << utf16le(QString::fromLatin1(plain)) << x;
+    QByteArray large("[AUTRE]\n");
+    for (int i = 0; i < 200000; ++i)
+        large += "Cle" + QByteArray::number(i) + "=une valeur assez longue\n";
+    QTest::newRow("very large") << true << large + plain << x;
+}
+
+void TestStrovanWindow::preselection() {
+    QFETCH(bool, present);
+    QFETCH(QByteArray, content);
+    QFETCH(QChar, drive);
+    if (present)
+        m_drives->writeFile(SettingsFile, content);
+    BoxRecorder boxes;
+    const auto form = makeWindow();
+    form->FormActivate();
+    QCOMPARE(boxes.texts(), QStringList()); // nothing to say, whatever the file holds
+    QVERIFY(form->activatedOnce());
+    QCOMPARE(form->DCB->drive(), drive);
+    QCOMPARE(form->DLB->directory(), drive == u'X' ? QStringLiteral("X:\\") : ToolFolder);
+    QCOMPARE(form->FLB->directory(), form->DLB->directory());
+    QCOMPARE(platform::currentFolder(), form->DLB->directory());
+}
+
+void TestStrovanWindow::preselectionIsNotRepeated() {
+    m_drives->writeFile(SettingsFile, "[DISQUES]\nVirtuel=X:\n");
+    platform::setCurrentFolder(QStringLiteral("X:\\Site\\Videos")); // X's own current folder
+    const auto form = makeWindow();
+    form->FormActivate();
+    QCOMPARE(form->DLB->directory(), QStringLiteral("X:\\Site\\Videos"));
+    form->DLB->setDirectory(QStringLiteral("C:\\Suite"));
+    form->FormActivate();
+    QCOMPARE(form->DLB->directory(), QStringLiteral("C:\\Suite"));
+    QCOMPARE(form->DCB->drive(), QChar(u'C'));
+}
+
+void TestStrovanWindow::unreachableDriveThenRetry() {
+    m_drives->addBrokenDrive(u'V');
+    m_drives->writeFile(SettingsFile, "[DISQUES]\nVirtuel=V:\n");
+    BoxRecorder boxes;
+    const auto form = makeWindow();
+    form->FormActivate();
+    QCOMPARE(boxes.texts(), QStringList{QStringLiteral("Erreur E/S 21.")});
+    QCOMPARE(boxes.boxes.first().caption, QStringLiteral("Strovan"));
+    QVERIFY(!form->activatedOnce());
+    QCOMPARE(form->DLB->directory(), ToolFolder);
+    QCOMPARE(form->DCB->drive(), QChar(u'C'));
+
+    // The medium is in now: the next activation gets there.
+    const QString medium = m_drives->hostRoot() + QStringLiteral("/nowhere_v");
+    QVERIFY(QDir().mkpath(medium));
+    form->FormActivate();
+    QCOMPARE(boxes.boxes.size(), 1);
+    QVERIFY(form->activatedOnce());
+    QCOMPARE(form->DLB->directory(), QStringLiteral("V:\\"));
+    QCOMPARE(form->DCB->drive(), QChar(u'V'));
+}
+
+void TestStrovanWindow::startedBelowADriveRoot() {
+    // The settings file is then looked up at the root of the current drive.
+    m_drives->makeFolder(QStringLiteral("C:\\Strovan.2005"));
+    m_drives->writeFile(QStringLiteral("C:\\SUBST.INI"), "[DISQUES]\nVirtuel=X:\n");
+    const auto form = makeWindow(QStringLiteral("C:\\Strovan.2005"));
+    form->FormActivate();
+    QCOMPARE(form->DCB->drive(), QChar(u'X'));
+}
+
+void TestStrovanWindow::firstShowingPreselects() {
+    m_drives->writeFile(SettingsFile, "[DISQUES]\nVirtuel=X:\n");
+    const auto form = makeWindow();
+    form->show();
+    QTRY_VERIFY(form->activatedOnce());
+    QCOMPARE(form->DCB->drive(), QChar(u'X'));
+}
+
+void TestStrovanWindow::errorBoxDoesNotComeBackByItself() {
+    // Real boxes this time. Closing one gives the window its activation back,
+    // which must not read as a new activation and bring the box back; coming
+    // back from another program does try again.
+    m_drives->addBrokenDrive(u'V');
+    m_drives->writeFile(SettingsFile, "[DISQUES]\nVirtuel=V:\n");
+    const auto form = makeWindow();
+    int boxes = 0;
+    QTimer closer;
+    connect(&closer, &QTimer::timeout, this, [&boxes, &form] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            ++boxes;
+            box->buttons().first()->click();
+            // What the window manager does once the box is gone.
+            QTimer::singleShot(0, form.get(), [&form] { form->activateWindow(); });
+        }
+    });
+    closer.start(20);
+    form->show();
+    QTRY_COMPARE(boxes, 1);
+    QTRY_VERIFY(form->isActiveWindow());
+    QTest::qWait(300);
+    QCOMPARE(boxes, 1);
+    QVERIFY(!form->activatedOnce());
+    QCOMPARE(form->DLB->directory(), ToolFolder);
+
+    QApplication::setActiveWindow(nullptr); // another program comes to the front
+    QTRY_VERIFY(!form->isActiveWindow());
+    QApplication::setActiveWindow(form.get()); // and the user comes back
+    QTRY_COMPARE(boxes, 2);
+    QTest::qWait(300);
+    QCOMPARE(boxes, 2);
+}
+
+void TestStrovanWindow::conversionRefreshesTheLists() {
+    const QString cam = QStringLiteral("C:\\Camescope");
+    for (const char* name :
+         {"PRG001\\MOV001.MOD", "PRG001\\MOV001.MOI", "PRG001\\MOV00A.MOD", "PRG001\\PRG001.PGI",
+          "MGR_INFO\\INFO.MOI", "MOV002.MOD", "MOV002.MOI"})
+        m_drives->writeFile(cam + u'\\' + QLatin1String(name), "data");
+    const auto form = makeWindow();
+    form->DLB->setDirectory(cam);
+    QCOMPARE(texts(form->FLB), (QStringList{"MOV002.MOD", "MOV002.MOI"}));
+    form->FLB->setCurrentRow(0);
+    BoxRecorder boxes;
+    QTest::mouseClick(form->BtAction, Qt::LeftButton);
+    QCOMPARE(boxes.boxes.size(), 0);
+    QCOMPARE(texts(form->DLB), (QStringList{"C:\\", "Camescope", "MGR_INFO", "PRG0001"}));
+    QCOMPARE(texts(form->FLB), QStringList{QStringLiteral("MOV0002.MPG")});
+    QCOMPARE(form->Edit1->text(), QStringLiteral("*.*"));
+    QCOMPARE(form->DLB->directory(), cam);
+    QVERIFY(!QApplication::overrideCursor());
+    form->DLB->setDirectory(cam + QStringLiteral("\\PRG0001"));
+    QCOMPARE(texts(form->FLB), (QStringList{"MOV0001.MPG", "MOV0010.MPG"}));
+}
+
+void TestStrovanWindow::conversionOfTheSelectedRecordingFolder() {
+    const QString prg = QStringLiteral("C:\\Camescope\\PRG001");
+    m_drives->writeFile(prg + QStringLiteral("\\MOV001.MOD"), "clip");
+    m_drives->writeFile(prg + QStringLiteral("\\MOV001.MOI"), "index");
+    const auto form = makeWindow();
+    form->DLB->setDirectory(prg);
+    form->BtActionClick();
+    QCOMPARE(form->DLB->directory(), prg);
+    QCOMPARE(texts(form->FLB), QStringList{QStringLiteral("MOV0001.MPG")});
+}
+
+void TestStrovanWindow::nestedFolderNoticeUnderTheArrow() {
+    const QString cam = QStringLiteral("C:\\Camescope");
+    m_drives->writeFile(cam + QStringLiteral("\\PRG001\\MOV001.MOD"), "clip");
+    m_drives->makeFolder(cam + QStringLiteral("\\PRG001\\Dedans"));
+    m_drives->writeFile(cam + QStringLiteral("\\PRG002\\MOV002.MOD"), "clip");
+    const auto form = makeWindow();
+    form->DLB->setDirectory(cam);
+    BoxRecorder boxes;
+    form->BtActionClick();
+    QVERIFY(!boxes.boxes.isEmpty());
+    QCOMPARE(boxes.boxes.first().text, strovan::NestedFolderMessage());
+    QCOMPARE(boxes.boxes.first().caption, QStringLiteral("Strovan"));
+    QCOMPARE(boxes.cursors.first(), int(Qt::ArrowCursor));
+    QVERIFY(!QApplication::overrideCursor());
+    // The walk went on after the box, and the lists show its result.
+    QVERIFY(texts(form->DLB).contains(QStringLiteral("PRG0002")));
+}
+
+void TestStrovanWindow::conversionOfAVanishedFolder() {
+    const QString host = m_drives->makeFolder(QStringLiteral("C:\\Camescope\\Parti"));
+    const auto form = makeWindow();
+    form->DLB->setDirectory(QStringLiteral("C:\\Camescope\\Parti"));
+    QVERIFY(QDir(host).removeRecursively());
+    BoxRecorder boxes;
+    form->BtActionClick();
+    QVERIFY(boxes.boxes.isEmpty());
+    QCOMPARE(form->DLB->directory(), QStringLiteral("C:\\Camescope"));
+    QCOMPARE(form->FLB->directory(), QStringLiteral("C:\\Camescope"));
+}
+
+void TestStrovanWindow::helpOpensTheDocument_data() {
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("plain") << ToolFolder;
+    QTest::newRow("blank") << "C:\\My Suite\\Strovan.2005";
+}
+
+void TestStrovanWindow::helpOpensTheDocument() {
+    QFETCH(QString, folder);
+    const QString host =
+        m_drives->writeFile(folder + QStringLiteral("\\Strovan.mht"), "MIME-Version: 1.0\r\n");
+    const auto form = makeWindow(folder);
+    form->DLB->setDirectory(QStringLiteral("X:\\Site")); // the window folder stays
+    Recorder recorder;
+    QTest::mouseClick(form->BtAide, Qt::LeftButton);
+    QCOMPARE(recorder.opened, QStringList{host});
+    QVERIFY(recorder.starts.isEmpty());
+}
+
+void TestStrovanWindow::linkLabelsOpenTheOtherAddress() {
+    const auto form = makeWindow();
+    Recorder recorder;
+    QCOMPARE(form->Label5->text(), suite::addressB());
+    QTest::mouseClick(form->Label5, Qt::LeftButton);
+    QCOMPARE(recorder.opened, QStringList{suite::webUrl(suite::addressA())});
+    QCOMPARE(form->Label6->text(), suite::addressA());
+    QTest::mouseClick(form->Label6, Qt::LeftButton);
+    QCOMPARE(recorder.opened.value(1), suite::webUrl(suite::addressB()));
+    QCOMPARE(form->Label5->cursor().shape(), Qt::PointingHandCursor);
+}
+
+void TestStrovanWindow::menuButton() {
+    const QString vask = m_drives->writeFile(QStringLiteral("C:\\Suite\\VASK"), "#!/bin/sh\n");
+    QVERIFY(QFile::setPermissions(vask, QFile::permissions(vask) | QFile::ExeOwner));
+    const auto form = makeWindow();
+    Recorder recorder;
+    QTest::mouseClick(form->BtMenu, Qt::LeftButton);
+    QTest::mouseClick(form->BtMenu, Qt::LeftButton);
+    QCOMPARE(recorder.starts.size(), 2);
+    QCOMPARE(recorder.starts.first().program, QStringLiteral("C:\\Suite\\VASK"));
+    QVERIFY(form->isEnabled());
+}
+
+void TestStrovanWindow::menuButtonBelowADriveRoot() {
+    m_drives->makeFolder(QStringLiteral("C:\\Strovan.2005"));
+    const auto form = makeWindow(QStringLiteral("C:\\Strovan.2005"));
+    Recorder recorder;
+    BoxRecorder boxes;
+    form->BtMenuClick();
+    QCOMPARE(boxes.texts(), QStringList{QStringLiteral("Nom de fichier incorrect.")});
+    QCOMPARE(boxes.boxes.first().icon, toolkit::BoxIcon::Error);
+    QVERIFY(recorder.starts.isEmpty());
+    // Still usable: the conversion button works afterwards.
+    m_drives->writeFile(QStringLiteral("C:\\Strovan.2005\\MOV00F.MOD"), "clip");
+    form->BtActionClick();
+    QCOMPARE(texts(form->FLB), QStringList{QStringLiteral("MOV0015.MPG")});
+}
+
+void TestStrovanWindow::closeButtonClosesTheWindow() {
+    const auto form = makeWindow();
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
+    QVERIFY(!form->isVisible());
+}
+
+QTEST_MAIN(TestStrovanWindow)
+#include "tst_strovanwindow.moc"

@@ -1,0 +1,173 @@
+#include "TempDrives.h"
+
+#include "converter/uRetour.h"
+#include "platform/Errors.h"
+#include "platform/Process.h"
+#include "platform/WorkingFolder.h"
+
+#include <QFile>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+// Records the programs that would have been started.
+struct StartRecorder {
+    QList<platform::StartRequest> starts;
+    StartRecorder() {
+        platform::setStartHook([this](const platform::StartRequest& request) {
+            starts << request;
+            return true;
+        });
+    }
+    ~StartRecorder() { platform::setStartHook({}); }
+};
+
+} // namespace
+
+class TestRetour : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void parentFolder_data();
+    void parentFolder();
+    void startFolderIsTheWorkingFolderAtStart();
+    void returnToMenu_data();
+    void returnToMenu();
+    void belowADriveRootStartsNothing_data();
+    void belowADriveRootStartsNothing();
+    void pressedTwiceStartsTwice();
+    void missingMenuProgram();
+
+private:
+    void installMenu(const QString& suiteFolder);
+    std::unique_ptr<TempDrives> m_drives;
+};
+
+void TestRetour::init() {
+    m_drives = std::make_unique<TempDrives>();
+    QVERIFY(m_drives->isValid());
+    m_drives->addDrive(u'C');
+}
+
+void TestRetour::cleanup() {
+    m_drives.reset();
+}
+
+void TestRetour::installMenu(const QString& suiteFolder) {
+    const QString host = m_drives->writeFile(suiteFolder + QStringLiteral("\\VASK"), "#!/bin/sh\n");
+    QVERIFY(QFile::setPermissions(host, QFile::permissions(host) | QFile::ExeOwner));
+}
+
+void TestRetour::parentFolder_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("parent");
+    QTest::newRow("tool folder") << "C:\\Suite\\Strovan.2005"
+                                 << "C:\\Suite";
+    QTest::newRow("trailing backslash") << "C:\\Suite\\"
+                                        << "C:\\Suite";
+    QTest::newRow("below the root") << "C:\\Suite"
+                                    << "";
+    QTest::newRow("root") << "C:\\"
+                          << "";
+    QTest::newRow("drive only") << "C:"
+                                << "";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("short name") << "C:\\a\\b"
+                                << "C:\\a";
+    QTest::newRow("blank") << "C:\\My Suite\\Strovan.2005"
+                           << "C:\\My Suite";
+    QTest::newRow("network share") << "\\\\serveur\\partage\\Suite"
+                                   << "\\\\serveur\\partage";
+    const QString deep = QStringLiteral("C:\\") + QString(300, u'a');
+    QTest::newRow("longer than 255") << deep + QStringLiteral("\\Strovan.2005") << deep;
+}
+
+void TestRetour::parentFolder() {
+    QFETCH(QString, path);
+    QFETCH(QString, parent);
+    QCOMPARE(strovan::ParentFolder(path), parent);
+}
+
+void TestRetour::startFolderIsTheWorkingFolderAtStart() {
+    m_drives->makeFolder(QStringLiteral("C:\\Suite\\Strovan.2005"));
+    platform::setCurrentFolder(QStringLiteral("C:\\Suite\\Strovan.2005"));
+    strovan::InitStartFolder();
+    platform::setCurrentFolder(QStringLiteral("C:\\"));
+    QCOMPARE(strovan::StartFolder(), QStringLiteral("C:\\Suite\\Strovan.2005"));
+}
+
+void TestRetour::returnToMenu_data() {
+    QTest::addColumn<QString>("suite");
+    QTest::newRow("plain") << "C:\\Suite";
+    // A blank must not let another program be taken for the menu.
+    QTest::newRow("blank") << "C:\\My Suite";
+    QTest::newRow("deep") << QStringLiteral("C:\\") + QString(120, u'x') + u'\\' +
+                                 QString(150, u'y');
+}
+
+void TestRetour::returnToMenu() {
+    QFETCH(QString, suite);
+    const QString start = suite + QStringLiteral("\\Strovan.2005");
+    m_drives->makeFolder(start);
+    installMenu(suite);
+    m_drives->writeFile(QStringLiteral("C:\\My"), "#!/bin/sh\n"); // the wrong program
+    platform::setCurrentFolder(start);
+    strovan::InitStartFolder();
+    StartRecorder recorder;
+    strovan::ReturnToMenu();
+    QCOMPARE(recorder.starts.size(), 1);
+    const platform::StartRequest& request = recorder.starts.first();
+    QCOMPARE(request.program, suite + QStringLiteral("\\VASK"));
+    QCOMPARE(request.arguments, QStringList());
+    QCOMPARE(request.workingFolder, suite);
+    QCOMPARE(platform::currentFolder(), suite);
+}
+
+void TestRetour::belowADriveRootStartsNothing_data() {
+    QTest::addColumn<QString>("start");
+    QTest::newRow("below the root") << "C:\\Strovan.2005";
+    QTest::newRow("the root") << "C:\\";
+}
+
+void TestRetour::belowADriveRootStartsNothing() {
+    QFETCH(QString, start);
+    m_drives->makeFolder(start);
+    installMenu(QStringLiteral("C:"));
+    platform::setCurrentFolder(start);
+    strovan::InitStartFolder();
+    StartRecorder recorder;
+    QVERIFY_THROWS_EXCEPTION(platform::IoError, strovan::ReturnToMenu());
+    QVERIFY(recorder.starts.isEmpty());
+    QCOMPARE(platform::currentFolder(), start);
+}
+
+void TestRetour::pressedTwiceStartsTwice() {
+    m_drives->makeFolder(QStringLiteral("C:\\Suite\\Strovan.2005"));
+    installMenu(QStringLiteral("C:\\Suite"));
+    platform::setCurrentFolder(QStringLiteral("C:\\Suite\\Strovan.2005"));
+    strovan::InitStartFolder();
+    StartRecorder recorder;
+    strovan::ReturnToMenu();
+    strovan::ReturnToMenu();
+    QCOMPARE(recorder.starts.size(), 2);
+}
+
+void TestRetour::missingMenuProgram() {
+    // Nothing to start, and nothing said: the converter simply stays open.
+    m_drives->makeFolder(QStringLiteral("C:\\Suite\\Strovan.2005"));
+    platform::setCurrentFolder(QStringLiteral("C:\\Suite\\Strovan.2005"));
+    strovan::InitStartFolder();
+    StartRecorder recorder;
+    strovan::ReturnToMenu();
+    QVERIFY(recorder.starts.isEmpty());
+    QCOMPARE(platform::currentFolder(), QStringLiteral("C:\\Suite"));
+}
+
+QTEST_GUILESS_MAIN(TestRetour)
+#include "tst_uretour.moc"
