@@ -70,23 +70,6 @@ const QString DialogTitle = QStringLiteral("Ouvrir");
 const QColor Orange(255, 128, 0);
 const QColor Red(255, 0, 0);
 
-// The window's fixed layout was drawn for the narrow classic faces; where the
-// host lacks them, a face of the same width keeps the captions inside their
-// boxes before the wider fallbacks are tried.
-QFont layoutFont(const QString& family, int pixelSize, bool bold = false) {
-    QFont font = toolkit::classicFont(family, pixelSize, bold);
-    QStringList families = font.families();
-    const qsizetype wide = families.indexOf(QStringLiteral("DejaVu Sans"));
-    const QStringList sameWidth{QStringLiteral("Arial"), QStringLiteral("Helvetica"),
-                                QStringLiteral("Nimbus Sans")};
-    if (wide >= 0)
-        for (qsizetype i = sameWidth.size() - 1; i >= 0; --i)
-            if (!families.contains(sameWidth[i]))
-                families.insert(wide, sameWidth[i]);
-    font.setFamilies(families);
-    return font;
-}
-
 QString realIconDialog(QWidget* parent, const QString& hostFolder) {
     QFileDialog dialog(parent, text::DialogTitle, hostFolder);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -157,15 +140,15 @@ QStringList TForm3::instructionLines() {
 TForm3::TForm3(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(text::Caption);
-    setFont(layoutFont(QStringLiteral("Tahoma"), 11));
+    setFont(toolkit::classicFont(QStringLiteral("Tahoma"), 11));
     QPalette pal = palette();
     pal.setColor(QPalette::Window, pal.color(QPalette::Button));
     setPalette(pal);
     setAutoFillBackground(true);
     setFixedSize(489, 544);
 
-    const QFont buttonFont = layoutFont(QStringLiteral("MS Sans Serif"), 11, true);
-    const QFont addressFont = layoutFont(QStringLiteral("MS Sans Serif"), 13, true);
+    const QFont buttonFont = toolkit::classicFont(QStringLiteral("MS Sans Serif"), 11, true);
+    const QFont addressFont = toolkit::classicFont(QStringLiteral("MS Sans Serif"), 13, true);
 
     auto* memo2 = new QPlainTextEdit(this);
     memo2->setObjectName(QStringLiteral("Memo2"));

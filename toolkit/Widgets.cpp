@@ -9,8 +9,12 @@ QFont classicFont(const QString& family, int pixelSize, bool bold) {
     QFont font(family);
     QStringList families{family};
     if (family == u"MS Sans Serif" || family == u"Tahoma")
+        // Faces of the same widths first, so that captions stay inside the
+        // fixed boxes they were drawn for; the wider fallbacks last.
         families << QStringLiteral("Microsoft Sans Serif") << QStringLiteral("Liberation Sans")
-                 << QStringLiteral("DejaVu Sans") << QStringLiteral("Sans Serif");
+                 << QStringLiteral("Arial") << QStringLiteral("Helvetica")
+                 << QStringLiteral("Nimbus Sans") << QStringLiteral("DejaVu Sans")
+                 << QStringLiteral("Sans Serif");
     font.setFamilies(families);
     font.setPixelSize(pixelSize);
     font.setBold(bold);
