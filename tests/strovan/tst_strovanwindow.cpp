@@ -37,15 +37,28 @@ QStringList texts(const QListWidget* list) {
     return result;
 }
 
+int shapeOf(const QCursor* cursor) {
+    return cursor ? int(cursor->shape()) : -1;
+}
+
 // Boxes answered instead of shown; the cursor each was shown under is kept.
 struct BoxRecorder {
     QList<toolkit::MessageRequest> boxes;
     QList<int> cursors; // shapes; -1 for none
+    QList<int> beneath; // the cursor under it on the stack
     BoxRecorder() {
         toolkit::setMessageHook([this](const toolkit::MessageRequest& request) {
             boxes << request;
-            const QCursor* cursor = QApplication::overrideCursor();
-            cursors << (cursor ? int(cursor->shape()) : -1);
+            cursors << shapeOf(QApplication::overrideCursor());
+            // One look below the top of the cursor stack, then put it back.
+            if (const QCursor* top = QApplication::overrideCursor()) {
+                const QCursor kept = *top;
+                QApplication::restoreOverrideCursor();
+                beneath << shapeOf(QApplication::overrideCursor());
+                QApplication::setOverrideCursor(kept);
+            } else {
+                beneath << -1;
+            }
             return toolkit::Answer::Ok;
         });
     }
@@ -466,6 +479,7 @@ void TestStrovanWindow::nestedFolderNoticeUnderTheArrow() {
     QCOMPARE(boxes.boxes.first().text, strovan::NestedFolderMessage());
     QCOMPARE(boxes.boxes.first().caption, QStringLiteral("Strovan"));
     QCOMPARE(boxes.cursors.first(), int(Qt::ArrowCursor));
+    QCOMPARE(boxes.beneath.first(), int(Qt::WaitCursor)); // the walk's own
     QVERIFY(!QApplication::overrideCursor());
     // The walk went on after the box, and the lists show its result.
     QVERIFY(texts(form->DLB).contains(QStringLiteral("PRG0002")));
