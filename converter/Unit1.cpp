@@ -6,6 +6,7 @@
 #include "platform/Process.h"
 #include "platform/WorkingFolder.h"
 #include "suite/SuiteInfo.h"
+#include "toolkit/Documents.h"
 #include "toolkit/FolderSelectors.h"
 #include "toolkit/Jpeg.h"
 #include "toolkit/MessageBox.h"
@@ -280,8 +281,7 @@ void TForm1::BtActionClick() {
 }
 
 void TForm1::BtAideClick() {
-    // Whether the desktop could open it is not reported.
-    platform::openDocument(m_windowFolder + text::HelpDocument);
+    toolkit::openDocumentOrTell(m_windowFolder + text::HelpDocument, this);
 }
 
 void TForm1::BtMenuClick() {

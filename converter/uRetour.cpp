@@ -1,5 +1,6 @@
 #include "converter/uRetour.h"
 
+#include "platform/Errors.h"
 #include "platform/Process.h"
 #include "platform/WorkingFolder.h"
 
@@ -34,8 +35,15 @@ void ReturnToMenu() {
     const QString parent = ParentFolder(StartFolder());
     platform::setCurrentFolder(parent);
     // The explicit path keeps a blank in the suite's folder from choosing
-    // another program; the outcome is not examined.
-    platform::startProgram(parent + u'\\' + QString::fromUtf16(MenuProgram), {}, parent);
+    // another program. A menu that does not start is said: the user would
+    // otherwise wait for a window that never comes.
+    const QString menu = parent + u'\\' + QString::fromUtf16(MenuProgram);
+    const int result = platform::startProgram(menu, {}, parent);
+    if (result == platform::ErrFileNotFound)
+        throw platform::Error(QStringLiteral("Le programme de menu %1 est introuvable").arg(menu));
+    if (result != platform::NoError)
+        throw platform::Error(
+            QStringLiteral("Impossible de démarrer le programme de menu %1").arg(menu));
 }
 
 } // namespace strovan

@@ -21,8 +21,8 @@ QString ParentFolder(const QString& path);
 
 // Makes the parent of the start folder the working folder and starts the menu
 // program there; the converter keeps running. Raises platform::IoError when
-// that folder cannot be made current (nothing is started then). Whether the
-// menu program starts is not examined.
+// that folder cannot be made current (nothing is started then), and
+// platform::Error when the menu program is missing or does not start.
 void ReturnToMenu();
 
 } // namespace strovan

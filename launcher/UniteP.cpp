@@ -8,6 +8,7 @@
 #include "platform/Process.h"
 #include "platform/WorkingFolder.h"
 #include "suite/SuiteInfo.h"
+#include "toolkit/Documents.h"
 #include "toolkit/Jpeg.h"
 #include "toolkit/MessageBox.h"
 #include "toolkit/Widgets.h"
@@ -88,20 +89,6 @@ const QList<ToolRow>& toolRows() {
          {21, 288, 303, 33}},
     };
     return rows;
-}
-
-// A document the shell cannot find is said, not passed over in silence.
-void openSuiteDocument(const QString& path, QWidget* parent) {
-    if (!platform::fileExists(path)) {
-        toolkit::MessageRequest request;
-        request.parent = parent;
-        request.caption = toolkit::programTitle();
-        request.icon = toolkit::BoxIcon::Warning;
-        request.text = QStringLiteral("Le document %1 est introuvable.").arg(path);
-        toolkit::showMessage(request);
-        return;
-    }
-    platform::openDocument(path);
 }
 
 } // namespace
@@ -223,11 +210,11 @@ void TForm1::ToolButtonClick(int row) {
 }
 
 void TForm1::BtAideClick() {
-    openSuiteDocument(StartFolder() + text::HelpDocument, this);
+    toolkit::openDocumentOrTell(StartFolder() + text::HelpDocument, this);
 }
 
 void TForm1::PreRequisClick() {
-    openSuiteDocument(StartFolder() + text::PrerequisitesDocument, this);
+    toolkit::openDocumentOrTell(StartFolder() + text::PrerequisitesDocument, this);
 }
 
 void TForm1::BtSiteHtmClick() {

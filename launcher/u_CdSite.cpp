@@ -8,6 +8,7 @@
 #include "platform/Process.h"
 #include "platform/WinPath.h"
 #include "suite/SuiteInfo.h"
+#include "toolkit/Documents.h"
 #include "toolkit/FolderSelectors.h"
 #include "toolkit/MessageBox.h"
 #include "toolkit/Widgets.h"
@@ -58,7 +59,6 @@ const QString Failed =
     QStringLiteral("L'un des composants n'est pas sélectionné correctement.\rRecommencez");
 const QString StepAutorun = QStringLiteral("Copie Autorun.inf");
 const QString StepProgram = QStringLiteral("Copie Zolvex.exe");
-const QString MissingDocument = QStringLiteral("Le document %1 est introuvable.");
 
 const QString ProgramSource = QStringLiteral("\\racineCD\\Zolvex.exe");
 const QString IconFolder = QStringLiteral("\\ico\\");
@@ -319,15 +319,7 @@ void TForm3::saveRootFiles(const QString& root, const QByteArray& autorun) {
 }
 
 void TForm3::BtAideClick() {
-    const QString document = StartFolder() + text::HelpDocument;
-    if (!platform::openDocument(document)) {
-        toolkit::MessageRequest request;
-        request.parent = this;
-        request.caption = toolkit::programTitle();
-        request.icon = toolkit::BoxIcon::Warning;
-        request.text = text::MissingDocument.arg(document);
-        toolkit::showMessage(request);
-    }
+    toolkit::openDocumentOrTell(StartFolder() + text::HelpDocument, this);
 }
 
 void TForm3::BtQuitterClick() {

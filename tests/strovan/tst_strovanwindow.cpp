@@ -130,6 +130,7 @@ private slots:
     void conversionOfAVanishedFolder();
     void helpOpensTheDocument_data();
     void helpOpensTheDocument();
+    void missingHelpIsSaid();
     void linkLabelsOpenTheOtherAddress();
     void menuButton();
     void menuButtonBelowADriveRoot();
@@ -513,6 +514,16 @@ void TestStrovanWindow::helpOpensTheDocument() {
     QTest::mouseClick(form->BtAide, Qt::LeftButton);
     QCOMPARE(recorder.opened, QStringList{host});
     QVERIFY(recorder.starts.isEmpty());
+}
+
+void TestStrovanWindow::missingHelpIsSaid() {
+    const auto form = makeWindow();
+    Recorder recorder;
+    BoxRecorder boxes;
+    QTest::mouseClick(form->BtAide, Qt::LeftButton);
+    QVERIFY(recorder.opened.isEmpty());
+    QCOMPARE(boxes.boxes.size(), 1);
+    QVERIFY(boxes.boxes[0].text.contains(ToolFolder + QStringLiteral("\\Strovan.mht")));
 }
 
 void TestStrovanWindow::linkLabelsOpenTheOtherAddress() {

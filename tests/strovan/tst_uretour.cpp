@@ -159,12 +159,18 @@ void TestRetour::pressedTwiceStartsTwice() {
 }
 
 void TestRetour::missingMenuProgram() {
-    // Nothing to start, and nothing said: the converter simply stays open.
+    // Nothing to start: the user is told, and the converter stays open.
     m_drives->makeFolder(QStringLiteral("C:\\Suite\\Strovan.2005"));
     platform::setCurrentFolder(QStringLiteral("C:\\Suite\\Strovan.2005"));
     strovan::InitStartFolder();
     StartRecorder recorder;
-    strovan::ReturnToMenu();
+    try {
+        strovan::ReturnToMenu();
+        QFAIL("a missing menu program passed in silence");
+    } catch (const platform::Error& e) {
+        QCOMPARE(e.message(),
+                 QStringLiteral("Le programme de menu C:\\Suite\\VASK.EXE est introuvable"));
+    }
     QVERIFY(recorder.starts.isEmpty());
     QCOMPARE(platform::currentFolder(), QStringLiteral("C:\\Suite"));
 }
