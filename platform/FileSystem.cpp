@@ -45,6 +45,25 @@ std::uint32_t attributesFromStat(const struct stat& st) {
 
 bool dotName(const QString& name) { return name == u"." || name == u".."; }
 
+// The order NTFS keeps: code units compared once upper-cased. Names equal that
+// way (only the host can hold both) keep a fixed order by their code units.
+char16_t upperUnit(QChar c) {
+    const char16_t u = c.unicode();
+    if (u < 0x80)
+        return (u >= u'a' && u <= u'z') ? char16_t(u - 0x20) : u;
+    return c.toUpper().unicode();
+}
+
+bool ntfsLess(const QString& a, const QString& b) {
+    const qsizetype n = std::min(a.size(), b.size());
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t x = upperUnit(a[i]), y = upperUnit(b[i]);
+        if (x != y)
+            return x < y;
+    }
+    return a.size() != b.size() ? a.size() < b.size() : a < b;
+}
+
 // Windows wildcard match: '*' any run, '?' any one character.
 bool globMatch(QStringView name, QStringView pattern) {
     qsizetype n = 0, p = 0, starP = -1, starN = 0;
@@ -134,47 +153,51 @@ bool matchesWildcard(const QString& name, const QString& pattern) {
            globMatch(name, QStringView(pattern).chopped(2));
 }
 
-QList<DirEntry> listFolder(const QString& pattern, int* error) {
-    int err = NoError;
-    const QString full = winpath::expand(pattern);
-    const QString folder = winpath::folderPart(full);
-    const QString mask = winpath::fileName(full);
+namespace {
+
+// Entries of the folder open as listFd (read access) whose names match mask.
+// hostFolder names the folder for the extended attributes.
+QList<DirEntry> listEntries(int listFd, const QString& hostFolder, const QString& mask,
+                            bool driveRoot, bool kindsOnly, int* error) {
     QList<DirEntry> entries;
-    const QString host = toHostPath(folder, &err);
-    DIR* dir = host.isEmpty() ? nullptr : ::opendir(encoded(host).constData());
+    DIR* dir = ::fdopendir(listFd);
     if (!dir) {
+        const int err = errno;
+        ::close(listFd);
         if (error)
-            *error = err != NoError ? err : (errno == ENOENT ? ErrPathNotFound : winErrorFromErrno(errno));
+            *error = winErrorFromErrno(err);
         return entries;
     }
-    const int dirFd = ::dirfd(dir);
+    const QByteArray hostPrefix = encoded(hostFolder) + '/';
     while (const dirent* d = ::readdir(dir)) {
         const QString name = QFile::decodeName(d->d_name);
         if (dotName(name) || name.contains(u'\\') || !matchesWildcard(name, mask))
             continue;
-        struct stat st;
-        if (::fstatat(dirFd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
-            continue; // vanished since readdir
         DirEntry entry{name, 0};
-        if (S_ISLNK(st.st_mode)) {
+        struct stat st;
+        if (kindsOnly && d->d_type != DT_UNKNOWN && d->d_type != DT_LNK) {
+            // The listing itself tells the kind: no lookup of the entry.
+            entry.attributes = d->d_type == DT_DIR ? AttrDirectory : AttrArchive;
+        } else if (::fstatat(listFd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            continue; // vanished since readdir
+        } else if (S_ISLNK(st.st_mode)) {
             struct stat target;
             const bool toFolder =
-                ::fstatat(dirFd, d->d_name, &target, 0) == 0 && S_ISDIR(target.st_mode);
+                ::fstatat(listFd, d->d_name, &target, 0) == 0 && S_ISDIR(target.st_mode);
             entry.attributes = AttrReparsePoint | (toFolder ? AttrDirectory : AttrArchive);
         } else {
             entry.attributes = attributesFromStat(st);
-            entry.attributes |= xattrBits(encoded(host + u'/' + name), false);
+            if (!kindsOnly)
+                entry.attributes |= xattrBits(hostPrefix + d->d_name, false);
         }
         if (name.startsWith(u'.'))
             entry.attributes |= AttrHidden;
         entries.append(std::move(entry));
     }
     ::closedir(dir);
-    std::sort(entries.begin(), entries.end(), [](const DirEntry& a, const DirEntry& b) {
-        const int c = a.name.compare(b.name, Qt::CaseInsensitive);
-        return c != 0 ? c < 0 : a.name < b.name;
-    });
-    if (!winpath::isDriveRoot(winpath::withoutTrailingBackslash(folder))) {
+    std::sort(entries.begin(), entries.end(),
+              [](const DirEntry& a, const DirEntry& b) { return ntfsLess(a.name, b.name); });
+    if (!driveRoot) {
         QList<DirEntry> dots;
         for (const QString& dot : {QStringLiteral("."), QStringLiteral("..")})
             if (matchesWildcard(dot, mask))
@@ -186,29 +209,20 @@ QList<DirEntry> listFolder(const QString& pattern, int* error) {
     return entries;
 }
 
-int moveFile(const QString& from, const QString& to) {
-    int error = NoError;
-    const QString hostFrom = toHostPath(from, &error);
-    if (hostFrom.isEmpty())
-        return error;
-    const QString hostTo = toHostPathExactName(to, &error);
-    if (hostTo.isEmpty())
-        return error;
-    const QByteArray f = encoded(hostFrom), t = encoded(hostTo);
-    struct stat st;
-    if (::lstat(f.constData(), &st) != 0)
-        return winErrorFromErrno(errno);
-    if (hostFrom == hostTo)
-        return NoError;
-    if (::renameat2(AT_FDCWD, f.constData(), AT_FDCWD, t.constData(), RENAME_NOREPLACE) == 0)
+// Renames f in fromDir to t in toDir, never replacing t.
+int renameNoReplace(int fromDir, const char* f, int toDir, const char* t) {
+    if (::renameat2(fromDir, f, toDir, t, RENAME_NOREPLACE) == 0)
         return NoError;
     if (errno != EINVAL && errno != ENOSYS)
         return winErrorFromErrno(errno);
     // The file system refuses the no-replace flag. For a file, link + unlink
     // never replaces (link fails on an existing name).
+    struct stat st;
+    if (::fstatat(fromDir, f, &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return winErrorFromErrno(errno);
     if (!S_ISDIR(st.st_mode)) {
-        if (::link(f.constData(), t.constData()) == 0) {
-            ::unlink(f.constData());
+        if (::linkat(fromDir, f, toDir, t, 0) == 0) {
+            ::unlinkat(fromDir, f, 0);
             return NoError;
         }
         if (errno == EEXIST)
@@ -218,11 +232,62 @@ int moveFile(const QString& from, const QString& to) {
     // created by another process between the two calls could still be
     // replaced; nothing better is available on such a file system.
     struct stat target;
-    if (::lstat(t.constData(), &target) == 0)
+    if (::fstatat(toDir, t, &target, AT_SYMLINK_NOFOLLOW) == 0)
         return ErrAlreadyExists;
-    if (::rename(f.constData(), t.constData()) != 0)
+    if (::renameat(fromDir, f, toDir, t) != 0)
         return winErrorFromErrno(errno);
     return NoError;
+}
+
+// Deletes the file name in dir as DeleteFile does: a link as the link itself;
+// a folder, a link to a folder or a read-only file is refused.
+int deleteAt(int dir, const char* name) {
+    struct stat st;
+    if (::fstatat(dir, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return winErrorFromErrno(errno);
+    if (S_ISDIR(st.st_mode))
+        return ErrAccessDenied;
+    if (S_ISLNK(st.st_mode)) {
+        // A link to a folder is a folder to Windows (listings say so too).
+        struct stat target;
+        if (::fstatat(dir, name, &target, 0) == 0 && S_ISDIR(target.st_mode))
+            return ErrAccessDenied;
+    } else if (attributesFromStat(st) & AttrReadOnly) {
+        return ErrAccessDenied;
+    }
+    if (::unlinkat(dir, name, 0) != 0)
+        return winErrorFromErrno(errno);
+    return NoError;
+}
+
+// A name of one entry: no separator of either system, not "." or "..".
+bool plainName(const QString& name) {
+    return !name.isEmpty() && !dotName(name) && !name.contains(u'\\') && !name.contains(u'/');
+}
+
+} // namespace
+
+QList<DirEntry> listFolder(const QString& pattern, int* error) {
+    const QString full = winpath::expand(pattern);
+    const QString mask = winpath::fileName(full);
+    const Folder folder = Folder::open(winpath::folderPart(full), error);
+    return folder.isOpen() ? folder.list(mask, error) : QList<DirEntry>();
+}
+
+int moveFile(const QString& from, const QString& to) {
+    int error = NoError;
+    const QString hostFrom = toHostPath(from, &error);
+    if (hostFrom.isEmpty())
+        return error;
+    const QString hostTo = toHostPathExactName(to, &error);
+    if (hostTo.isEmpty())
+        return error;
+    const QByteArray f = encoded(hostFrom), t = encoded(hostTo);
+    if (hostFrom == hostTo) {
+        struct stat st;
+        return ::lstat(f.constData(), &st) == 0 ? NoError : winErrorFromErrno(errno);
+    }
+    return renameNoReplace(AT_FDCWD, f.constData(), AT_FDCWD, t.constData());
 }
 
 int deleteFile(const QString& path) {
@@ -230,17 +295,110 @@ int deleteFile(const QString& path) {
     const QString host = toHostPath(path, &error);
     if (host.isEmpty())
         return error;
-    const QByteArray h = encoded(host);
-    struct stat st;
-    if (::lstat(h.constData(), &st) != 0)
-        return winErrorFromErrno(errno);
-    if (S_ISDIR(st.st_mode))
-        return ErrAccessDenied;
-    if (!S_ISLNK(st.st_mode) && (attributesFromStat(st) & AttrReadOnly))
-        return ErrAccessDenied;
-    if (::unlink(h.constData()) != 0)
-        return winErrorFromErrno(errno);
-    return NoError;
+    return deleteAt(AT_FDCWD, encoded(host).constData());
+}
+
+// --- Folder ---------------------------------------------------------------
+
+Folder::~Folder() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+Folder::Folder(Folder&& other) noexcept
+    : m_fd(std::exchange(other.m_fd, -1)), m_hostPath(std::move(other.m_hostPath)),
+      m_driveRoot(other.m_driveRoot) {}
+
+Folder& Folder::operator=(Folder&& other) noexcept {
+    if (this != &other) {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = std::exchange(other.m_fd, -1);
+        m_hostPath = std::move(other.m_hostPath);
+        m_driveRoot = other.m_driveRoot;
+    }
+    return *this;
+}
+
+Folder Folder::open(const QString& path, int* error) {
+    Folder folder;
+    int err = NoError;
+    const QString full = winpath::withoutTrailingBackslash(winpath::expand(path));
+    const QString host = toHostPath(full, &err);
+    if (!host.isEmpty()) {
+        // O_PATH: a folder that may not be read can still have its entries
+        // renamed; listing it is what fails then.
+        folder.m_fd = ::open(encoded(host).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (folder.m_fd < 0)
+            err = errno == ENOENT ? ErrPathNotFound : winErrorFromErrno(errno);
+    }
+    if (folder.m_fd >= 0) {
+        folder.m_hostPath = host;
+        folder.m_driveRoot = winpath::isDriveRoot(full);
+    }
+    if (error)
+        *error = err;
+    return folder;
+}
+
+Folder Folder::openSubfolder(const QString& name, int* error) const {
+    Folder folder;
+    int err = ErrPathNotFound;
+    if (isOpen() && plainName(name)) {
+        const QByteArray n = QFile::encodeName(name);
+        folder.m_fd = ::openat(m_fd, n.constData(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (folder.m_fd >= 0) {
+            folder.m_hostPath = m_hostPath + u'/' + name;
+            err = NoError;
+        } else {
+            const int failure = errno;
+            struct stat st;
+            // With O_NOFOLLOW a link is no folder: ENOTDIR. Refused, as a
+            // folder that may not be entered.
+            const bool link = failure == ENOTDIR &&
+                              ::fstatat(m_fd, n.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                              S_ISLNK(st.st_mode);
+            err = link                ? ErrAccessDenied
+                  : failure == ENOENT ? ErrPathNotFound
+                                      : winErrorFromErrno(failure);
+        }
+    }
+    if (error)
+        *error = err;
+    return folder;
+}
+
+QList<DirEntry> Folder::list(const QString& mask, int* error, bool kindsOnly) const {
+    const int listFd = isOpen() ? ::openat(m_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
+    if (listFd < 0) {
+        if (error)
+            *error = isOpen() ? winErrorFromErrno(errno) : ErrPathNotFound;
+        return {};
+    }
+    return listEntries(listFd, m_hostPath, mask, m_driveRoot, kindsOnly, error);
+}
+
+int Folder::moveEntry(const QString& from, const QString& to) {
+    if (!isOpen())
+        return ErrPathNotFound;
+    if (!plainName(from) || !plainName(to))
+        return ErrInvalidName;
+    const QByteArray f = QFile::encodeName(from), t = QFile::encodeName(to);
+    if (f == t) {
+        struct stat st;
+        return ::fstatat(m_fd, f.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0
+                   ? NoError
+                   : winErrorFromErrno(errno);
+    }
+    return renameNoReplace(m_fd, f.constData(), m_fd, t.constData());
+}
+
+int Folder::deleteEntry(const QString& name) {
+    if (!isOpen())
+        return ErrPathNotFound;
+    if (!plainName(name))
+        return ErrInvalidName;
+    return deleteAt(m_fd, QFile::encodeName(name).constData());
 }
 
 // --- File -----------------------------------------------------------------

@@ -58,6 +58,43 @@ int moveFile(const QString& from, const QString& to);
 // not deleted: ErrAccessDenied.
 int deleteFile(const QString& path);
 
+// An open folder whose entries a walk addresses by name: the folder's path is
+// looked up once, and its entries need no lookup of their own, however deep
+// the folder lies. Renames and deletions follow moveFile and deleteFile.
+// Closed by its destructor.
+class Folder {
+public:
+    Folder() = default;
+    ~Folder();
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+    Folder(Folder&& other) noexcept;
+    Folder& operator=(Folder&& other) noexcept;
+
+    // The folder at a Windows path (a drive root too; a link on the way is
+    // followed, as any path is). Sets *error when it cannot be reached.
+    static Folder open(const QString& path, int* error = nullptr);
+    // The subfolder name of this folder, never through a link: a link to a
+    // folder fails with ErrAccessDenied.
+    Folder openSubfolder(const QString& name, int* error = nullptr) const;
+
+    bool isOpen() const { return m_fd >= 0; }
+    // As listFolder with this folder and mask ("*.*" for every entry). With
+    // kindsOnly, the attributes tell only folder, link and file (AttrArchive),
+    // which most file systems give with the names: a walk that needs no more
+    // saves a lookup or two per entry.
+    QList<DirEntry> list(const QString& mask, int* error = nullptr, bool kindsOnly = false) const;
+    // As moveFile and deleteFile, on entries of this folder named exactly
+    // (a name holding a separator fails with ErrInvalidName).
+    int moveEntry(const QString& from, const QString& to);
+    int deleteEntry(const QString& name);
+
+private:
+    int m_fd = -1; // O_PATH
+    QString m_hostPath;
+    bool m_driveRoot = false;
+};
+
 // A file opened with Windows sharing rules: readers share with readers; a
 // writer wants the file for itself. Closed by its destructor.
 class File {
