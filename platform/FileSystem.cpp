@@ -23,7 +23,9 @@ namespace {
 constexpr const char* DosAttribName = "user.DOSATTRIB";
 constexpr std::uint32_t KeptInXattr = AttrHidden | AttrSystem;
 
-QByteArray encoded(const QString& hostPath) { return QFile::encodeName(hostPath); }
+QByteArray encoded(const QString& hostPath) {
+    return QFile::encodeName(hostPath);
+}
 
 // Hidden and system bits kept in the extended attribute, as text "0x%x".
 std::uint32_t xattrBits(const QByteArray& host, bool followLinks) {
@@ -43,7 +45,9 @@ std::uint32_t attributesFromStat(const struct stat& st) {
     return attributes;
 }
 
-bool dotName(const QString& name) { return name == u"." || name == u".."; }
+bool dotName(const QString& name) {
+    return name == u"." || name == u"..";
+}
 
 // The order NTFS keeps: code units compared once upper-cased. Names equal that
 // way (only the host can hold both) keep a fixed order by their code units.
@@ -118,19 +122,24 @@ int setFileAttributes(const QString& path, std::uint32_t attributes) {
         mode &= ~mode_t(S_IWUSR | S_IWGRP | S_IWOTH);
     else if (!(mode & (S_IWUSR | S_IWGRP | S_IWOTH)))
         mode |= S_IWUSR;
-    if (mode != (st.st_mode & 07777) && ::chmod(h.constData(), mode) != 0)
-        return winErrorFromErrno(errno);
-    const std::uint32_t kept = attributes & KeptInXattr;
-    if (kept) {
-        char text[16];
-        const int len = std::snprintf(text, sizeof text, "0x%x", unsigned(kept));
-        if (::setxattr(h.constData(), DosAttribName, text, size_t(len), 0) != 0)
-            return winErrorFromErrno(errno);
-    } else if (::removexattr(h.constData(), DosAttribName) != 0 && errno != ENODATA &&
-               errno != ENOTSUP) {
-        return winErrorFromErrno(errno);
-    }
-    return NoError;
+    auto applyMode = [&] {
+        return mode == (st.st_mode & 07777) || ::chmod(h.constData(), mode) == 0;
+    };
+    auto applyXattr = [&] {
+        const std::uint32_t kept = attributes & KeptInXattr;
+        if (kept) {
+            char text[16];
+            const int len = std::snprintf(text, sizeof text, "0x%x", unsigned(kept));
+            return ::setxattr(h.constData(), DosAttribName, text, size_t(len), 0) == 0;
+        }
+        return ::removexattr(h.constData(), DosAttribName) == 0 || errno == ENODATA ||
+               errno == ENOTSUP;
+    };
+    // The extended attribute needs write access: change it while the file
+    // is still (or already) writable.
+    const bool gainsWrite = !(st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) && (mode & S_IWUSR);
+    const bool done = gainsWrite ? applyMode() && applyXattr() : applyXattr() && applyMode();
+    return done ? NoError : winErrorFromErrno(errno);
 }
 
 bool fileExists(const QString& path) {
@@ -148,9 +157,13 @@ bool matchesWildcard(const QString& name, const QString& pattern) {
         return true;
     if (globMatch(name, pattern))
         return true;
-    // "name.*" also finds "name" without an extension, as on Windows.
-    return pattern.endsWith(u".*") && !name.contains(u'.') &&
-           globMatch(name, QStringView(pattern).chopped(2));
+    // As on Windows, "name.*" also finds "name" without an extension, and a
+    // pattern ending in a dot ("*.") finds names without one.
+    if (name.contains(u'.'))
+        return false;
+    if (pattern.endsWith(u".*"))
+        return globMatch(name, QStringView(pattern).chopped(2));
+    return pattern.endsWith(u'.') && globMatch(name, QStringView(pattern).chopped(1));
 }
 
 namespace {
@@ -403,7 +416,9 @@ int Folder::deleteEntry(const QString& name) {
 
 // --- File -----------------------------------------------------------------
 
-File::~File() { close(); }
+File::~File() {
+    close();
+}
 
 File::File(File&& other) noexcept
     : m_fd(std::exchange(other.m_fd, -1)), m_hostPath(std::move(other.m_hostPath)) {}
@@ -423,17 +438,21 @@ File File::openRead(const QString& path, int* error) {
     const QString host = toHostPath(path, error);
     if (host.isEmpty())
         return file;
-    const int fd = ::open(encoded(host).constData(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a pipe without a writer cannot hang the program;
+    // only plain files and devices are read.
+    const int fd = ::open(encoded(host).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         *error = winErrorFromErrno(errno);
         return file;
     }
     struct stat st;
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode) || S_ISFIFO(st.st_mode) ||
+        S_ISSOCK(st.st_mode)) {
         ::close(fd);
         *error = ErrAccessDenied;
         return file;
     }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     if (::flock(fd, LOCK_SH | LOCK_NB) != 0) {
         ::close(fd);
         *error = ErrSharingViolation;

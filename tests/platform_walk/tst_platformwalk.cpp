@@ -153,6 +153,10 @@ void TestPlatformWalk::matchesWildcards_data() {
                                << "*.MOD" << false;
     QTest::newRow("no ext vs ext") << "MOV001"
                                    << "*.MOD" << false;
+    QTest::newRow("*. without ext") << "PRG001"
+                                    << "*." << true;
+    QTest::newRow("*. with ext") << "MOV001.MOD"
+                                 << "*." << false;
     QTest::newRow("name.* without ext") << "MOV001"
                                         << "MOV001.*" << true;
     QTest::newRow("name.* with ext") << "MOV001.MOD"
