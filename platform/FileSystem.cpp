@@ -420,14 +420,12 @@ File::~File() {
     close();
 }
 
-File::File(File&& other) noexcept
-    : m_fd(std::exchange(other.m_fd, -1)), m_hostPath(std::move(other.m_hostPath)) {}
+File::File(File&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
 
 File& File::operator=(File&& other) noexcept {
     if (this != &other) {
         close();
         m_fd = std::exchange(other.m_fd, -1);
-        m_hostPath = std::move(other.m_hostPath);
     }
     return *this;
 }
@@ -459,7 +457,6 @@ File File::openRead(const QString& path, int* error) {
         return file;
     }
     file.m_fd = fd;
-    file.m_hostPath = host;
     return file;
 }
 
@@ -494,7 +491,6 @@ File File::create(const QString& path, int* error) {
         return file;
     }
     file.m_fd = fd;
-    file.m_hostPath = host;
     return file;
 }
 
@@ -538,12 +534,6 @@ int File::close() {
         result = winErrorFromErrno(errno);
     m_fd = -1;
     return result;
-}
-
-bool File::sameFileAs(const File& other) const {
-    struct stat a, b;
-    return isOpen() && other.isOpen() && ::fstat(m_fd, &a) == 0 && ::fstat(other.m_fd, &b) == 0 &&
-           a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 } // namespace platform

@@ -120,13 +120,9 @@ public:
     qint64 write(const char* buffer, qint64 size, int* error);
     // Flushes to the disk and closes; returns a Windows error code.
     int close();
-    // Identity of the open file on its device, to tell when two paths meet.
-    bool sameFileAs(const File& other) const;
-    const QString& hostPath() const { return m_hostPath; }
 
 private:
     int m_fd = -1;
-    QString m_hostPath;
 };
 
 } // namespace platform
