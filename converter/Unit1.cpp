@@ -67,22 +67,6 @@ QFont tahoma(int pixelSize, bool bold = false) {
     return toolkit::classicFont(QStringLiteral("Tahoma"), pixelSize, bold);
 }
 
-// Breaks a caption over two lines at its middle blank when the host's font
-// is too wide for the button on one line.
-void fitCaption(QPushButton* button) {
-    const QString caption = button->text();
-    const int room = button->width() - button->iconSize().width() - 24;
-    if (button->fontMetrics().horizontalAdvance(caption) <= room)
-        return;
-    const qsizetype middle = caption.size() / 2;
-    qsizetype blank = -1;
-    for (qsizetype i = 0; i < caption.size(); ++i)
-        if (caption[i] == u' ' && (blank < 0 || qAbs(i - middle) < qAbs(blank - middle)))
-            blank = i;
-    if (blank > 0)
-        button->setText(caption.left(blank) + u'\n' + caption.mid(blank + 1));
-}
-
 // The hourglass while the walk runs; a message box in between gets the
 // ordinary arrow.
 class WaitCursor {
@@ -184,7 +168,6 @@ void TForm1::createControls() {
     for (QLabel* label :
          {Label2, Label3, Label4, static_cast<QLabel*>(Label5), static_cast<QLabel*>(Label6)})
         label->resize(qMax(label->width(), label->sizeHint().width()), label->height());
-    fitCaption(BtAction);
 
     const std::pair<QWidget*, const char*> names[] = {
         {Image1, "Image1"},     {DCB, "DCB"},       {DLB, "DLB"},       {FLB, "FLB"},
@@ -199,8 +182,10 @@ void TForm1::createControls() {
     DLB->setFileList(FLB);
     FLB->setFileEdit(Edit1);
     DCB->setDirList(DLB);
-    Label1->adjustSize();
-    connect(DLB, &toolkit::DirectoryListBox::changed, Label1, &QLabel::adjustSize);
+    // Label1 takes the width of its text and keeps its line's height.
+    auto fitLabel1 = [this] { Label1->resize(Label1->sizeHint().width(), 16); };
+    fitLabel1();
+    connect(DLB, &toolkit::DirectoryListBox::changed, Label1, fitLabel1);
 
     connect(BtAction, &QPushButton::clicked, this, &TForm1::BtActionClick);
     connect(BtAide, &QPushButton::clicked, this, &TForm1::BtAideClick);

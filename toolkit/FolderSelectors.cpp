@@ -136,9 +136,8 @@ QString shortenFolder(const QString& folder, const QFontMetrics& metrics, int wi
     return result;
 }
 
-QString driveEntryText(QChar letter) {
+QString driveEntryText(QChar letter, const platform::Volume& volume) {
     const QString text = QString(letter.toLower()) + u':';
-    const platform::Volume volume = platform::volumeOf(letter);
     switch (volume.kind) {
     case platform::DriveKind::Removable:
         return text;
@@ -405,9 +404,10 @@ void DriveComboBox::setDrive(QChar letter) {
 void DriveComboBox::readDrives() {
     const QSignalBlocker blocker(this);
     clear();
-    for (const QChar letter : platform::definedDrives())
-        addItem(driveIcon(platform::volumeOf(letter).kind, style()), driveEntryText(letter),
-                QString(letter));
+    for (const QChar letter : platform::definedDrives()) {
+        const platform::Volume volume = platform::volumeOf(letter);
+        addItem(driveIcon(volume.kind, style()), driveEntryText(letter, volume), QString(letter));
+    }
     selectLetter(m_drive);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Volumes.h"
+
 #include <QComboBox>
 #include <QListWidget>
 #include <QPointer>
@@ -23,7 +25,7 @@ class DriveComboBox;
 QString shortenFolder(const QString& folder, const QFontMetrics& metrics, int width);
 
 // Text of a drive selector entry: "c: [label]", "x: \\server\share" or "a:".
-QString driveEntryText(QChar letter);
+QString driveEntryText(QChar letter, const platform::Volume& volume);
 
 // The normal files of a folder (no folders, no hidden or system files) that
 // match the mask, sorted.

@@ -101,6 +101,8 @@ private slots:
     void comboAloneMakesTheDriveCurrent();
     void labelIsShortenedToTheListWidth();
     void labelShowsMarkupAsText();
+    void driveEntryTexts_data();
+    void driveEntryTexts();
     void shortenFolder_data();
     void shortenFolder();
     void kindOfMount_data();
@@ -442,9 +444,35 @@ void TestFolderSelectors::labelIsShortenedToTheListWidth() {
 }
 
 void TestFolderSelectors::labelShowsMarkupAsText() {
-    m_drives->makeFolder(QStringLiteral("C:\\<b>gras<\\b>"));
+    m_drives->makeFolder(QStringLiteral("C:\\<i>gras&amp;"));
     Selectors s;
+    s.dlb->setDirectory(QStringLiteral("C:\\<i>gras&amp;"));
+    QCOMPARE(s.label->text(), QStringLiteral("C:\\<i>gras&amp;"));
     QCOMPARE(s.label->textFormat(), Qt::PlainText);
+}
+
+void TestFolderSelectors::driveEntryTexts_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("remote");
+    QTest::addColumn<QString>("expected");
+    using K = platform::DriveKind;
+    QTest::newRow("fixed") << int(K::Fixed) << "Données" << "" << "c: [données]";
+    QTest::newRow("fixed, no label") << int(K::Fixed) << "" << "" << "c: []";
+    QTest::newRow("cd-rom") << int(K::CdRom) << "SITE_2026" << "" << "c: [site_2026]";
+    QTest::newRow("ram") << int(K::RamDisk) << "RAM" << "" << "c: [ram]";
+    QTest::newRow("network") << int(K::Remote) << "" << "//Serveur/Partage"
+                             << "c: //serveur/partage";
+    QTest::newRow("removable") << int(K::Removable) << "CLE" << "" << "c:";
+}
+
+void TestFolderSelectors::driveEntryTexts() {
+    QFETCH(int, kind);
+    QFETCH(QString, label);
+    QFETCH(QString, remote);
+    QFETCH(QString, expected);
+    const platform::Volume volume{platform::DriveKind(kind), label, remote};
+    QCOMPARE(toolkit::driveEntryText(u'C', volume), expected);
 }
 
 void TestFolderSelectors::shortenFolder_data() {
