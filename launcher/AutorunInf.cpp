@@ -111,7 +111,10 @@ void WriteAutorunInf(const QString& root, const QByteArray& bytes) {
         platform::deleteFile(written);
         throw platform::IoError(moved);
     }
-    platform::deleteFile(previous);
+    // The old file must not stay at the root to be burnt with the rest.
+    const int removed = platform::deleteFile(previous);
+    if (removed != platform::NoError)
+        throw platform::IoError(removed);
 }
 
 } // namespace pelmora

@@ -121,16 +121,16 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
         banner->setPixmap(QPixmap::fromImage(picture));
     toolkit::place(banner, 31, 16, 482, 89);
 
-    auto* aide = new toolkit::BitButton(toolkit::BitButton::Kind::Help, text::Aide, this);
-    aide->setObjectName(QStringLiteral("BtAide"));
-    toolkit::place(aide, 559, 8, 71, 33);
-    connect(aide, &QPushButton::clicked, this, &TForm1::BtAideClick);
-
+    // Created in their tab order: Fermer takes the focus first.
     auto* fin = new toolkit::BitButton(toolkit::BitButton::Kind::Close, text::Fin, this);
     fin->setObjectName(QStringLiteral("BtFin"));
     toolkit::place(fin, 559, 47, 71, 33);
     connect(fin, &QPushButton::clicked, this, &TForm1::BtFinClick);
-    setTabOrder(fin, aide);
+
+    auto* aide = new toolkit::BitButton(toolkit::BitButton::Kind::Help, text::Aide, this);
+    aide->setObjectName(QStringLiteral("BtAide"));
+    toolkit::place(aide, 559, 8, 71, 33);
+    connect(aide, &QPushButton::clicked, this, &TForm1::BtAideClick);
 
     auto speed = [this, &bold](const char* name, const QString& caption, QRect geometry) {
         auto* button = new toolkit::SpeedButton(caption, this);

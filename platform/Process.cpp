@@ -38,7 +38,9 @@ bool runStart(const StartRequest& request) {
     return startHook() ? startHook()(request) : realStart(request);
 }
 
-bool runOpen(const QString& target) { return openHook() ? openHook()(target) : realOpen(target); }
+bool runOpen(const QString& target) {
+    return openHook() ? openHook()(target) : realOpen(target);
+}
 
 bool isProgramFile(const QString& hostPath) {
     struct stat st;
@@ -48,9 +50,13 @@ bool isProgramFile(const QString& hostPath) {
 
 } // namespace
 
-void setStartHook(StartHook hook) { startHook() = std::move(hook); }
+void setStartHook(StartHook hook) {
+    startHook() = std::move(hook);
+}
 
-void setOpenHook(OpenHook hook) { openHook() = std::move(hook); }
+void setOpenHook(OpenHook hook) {
+    openHook() = std::move(hook);
+}
 
 QStringList splitParameters(const QString& parameters) {
     QStringList arguments;
@@ -81,9 +87,8 @@ QStringList splitParameters(const QString& parameters) {
 }
 
 QString findProgram(const QString& name, const QString& folder) {
-    const QString path = winpath::folderPart(name).isEmpty()
-                             ? winpath::withTrailingBackslash(folder) + name
-                             : name;
+    const QString path =
+        winpath::folderPart(name).isEmpty() ? winpath::withTrailingBackslash(folder) + name : name;
     if (fileExists(path))
         return path;
     const QString bare = winpath::fileName(path);
@@ -106,8 +111,13 @@ int shellExecute(const QString& file, const QString& parameters, const QString& 
     if (program.isEmpty())
         return ErrFileNotFound;
     const QString hostProgram = toHostPath(program);
-    if (!isProgramFile(hostProgram))
+    if (!isProgramFile(hostProgram)) {
+        // A program asked for by its ".EXE" name that cannot run is refused,
+        // not handed to the opener: the caller must learn that it did not start.
+        if (file.endsWith(QStringLiteral(".exe"), Qt::CaseInsensitive))
+            return ErrAccessDenied;
         return runOpen(hostProgram) ? Started : ErrAccessDenied;
+    }
     const StartRequest request{program, splitParameters(parameters), workingFolder, hostProgram,
                                hostFolder};
     return runStart(request) ? Started : ErrAccessDenied;
@@ -132,6 +142,8 @@ bool openDocument(const QString& path) {
     return runOpen(host);
 }
 
-bool openUrl(const QString& url) { return runOpen(url); }
+bool openUrl(const QString& url) {
+    return runOpen(url);
+}
 
 } // namespace platform

@@ -13,6 +13,8 @@
 #include <QPlainTextEdit>
 #include <QtTest>
 
+#include <tuple>
+
 using namespace pelmora;
 
 namespace {
@@ -118,6 +120,12 @@ private slots:
         QTest::newRow("drive root") << "D:\\"
                                     << "D:\\\\Strovan.2005"
                                     << "Strovan.2005";
+        const QString wide = QStringLiteral("日本Ψ\\") + QString(50, u'日') + u'\\' +
+                             QString(50, u'本'); // over 300 bytes
+        QTest::newRow("outside the code page, long")
+            << QStringLiteral("C:\\") + wide
+            << QStringLiteral("C:\\") + wide + QStringLiteral("\\Strovan.2005")
+            << QString(wide).replace(u'\\', u'/') + QStringLiteral("/Strovan.2005");
         QTest::newRow("deep") << QStringLiteral("C:\\") + QString(40, u'p') + u'\\' +
                                      QString(40, u'q') + QStringLiteral("\\Suite")
                               << QStringLiteral("C:\\") + QString(40, u'p') + u'\\' +
@@ -224,6 +232,7 @@ private slots:
         video.close();
         QVERIFY(!video.isVisible());
         menu.BtVideoClick();
+        QVERIFY(video.isVisible());
         QVERIFY(video.memo()->toPlainText().endsWith(QStringLiteral("mes notes")));
     }
 
@@ -262,6 +271,74 @@ private slots:
         QVERIFY(suite.boxes[1].text.contains(QStringLiteral("PresRequis.pdf")));
     }
 
+    void theLauncherEndsAfterAToolStarts() {
+        Suite suite;
+        suite.addProgram(QStringLiteral("C:\\Suite\\Strovan.2005\\Strovan"));
+        TForm1 menu;
+        QTimer watchdog; // a launcher that stays would hang the loop
+        watchdog.setSingleShot(true);
+        connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+        watchdog.start(5000);
+        QTimer::singleShot(0, &menu, [&menu] { menu.ToolButtonClick(0); });
+        QCOMPARE(QCoreApplication::exec(), 0);
+        QCOMPARE(suite.started.size(), 1);
+    }
+
+    void layoutTables_data() {
+        QTest::addColumn<bool>("video");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("rect");
+        const QList<std::tuple<const char*, QRect>> menu{
+            {"Bevel1", {21, 8, 500, 107}},         {"Image2", {31, 16, 482, 89}},
+            {"BtAide", {559, 8, 71, 33}},          {"BtFin", {559, 47, 71, 33}},
+            {"PreRequis", {18, 121, 617, 41}},     {"SpeedButton2", {21, 170, 305, 33}},
+            {"SpeedButton5", {332, 168, 305, 33}}, {"BtSiteHtm", {19, 209, 305, 33}},
+            {"SpeedButton6", {330, 209, 305, 33}}, {"SpeedButton3", {19, 248, 305, 33}},
+            {"SpeedButton4", {330, 248, 305, 33}}, {"SpeedButton1", {21, 288, 303, 33}},
+            {"BtVideo", {330, 287, 305, 33}},      {"Label1", {21, 368, 181, 20}},
+            {"Label3", {234, 368, 138, 20}},       {"Label2", {411, 368, 176, 20}}};
+        for (const auto& [name, rect] : menu)
+            QTest::newRow(name) << false << QString::fromLatin1(name) << rect;
+        const QList<std::tuple<const char*, QRect>> video{{"Panel1", {8, 8, 265, 49}},
+                                                          {"BtQuitter", {280, 8, 49, 49}},
+                                                          {"GroupBox1", {8, 72, 313, 273}},
+                                                          {"Memo1", {8, 16, 297, 249}},
+                                                          {"Image1", {232, 352, 89, 89}}};
+        for (const auto& [name, rect] : video)
+            QTest::newRow(qPrintable(QStringLiteral("video ") + QLatin1String(name)))
+                << true << QString::fromLatin1(name) << rect;
+    }
+    void layoutTables() {
+        QFETCH(bool, video);
+        QFETCH(QString, name);
+        QFETCH(QRect, rect);
+        Suite suite;
+        TForm1 menu;
+        TFormVideo help;
+        const QWidget* control =
+            video ? help.findChild<QWidget*>(name) : menu.findChild<QWidget*>(name);
+        QVERIFY(control);
+        QCOMPARE(control->geometry(), rect);
+    }
+
+    void videoWindowLooks() {
+        Suite suite;
+        TFormVideo video;
+        video.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&video));
+        QCOMPARE(video.frameGeometry().size(), QSize(338, 478));
+        QCOMPARE(video.windowTitle(), QStringLiteral("Supports"));
+        auto* panel = video.findChild<QLabel*>(QStringLiteral("Panel1"));
+        QVERIFY(panel);
+        QCOMPARE(panel->text(), QStringLiteral("Assistants vidéo"));
+        QCOMPARE(panel->font().pixelSize(), 32);
+        QVERIFY(panel->font().bold());
+        QCOMPARE(panel->palette().color(QPalette::WindowText), QColor(0, 0, 128));
+        QVERIFY(!video.findChild<QLabel*>(QStringLiteral("Image1"))->pixmap().isNull());
+        QVERIFY(video.quitButton()->text().isEmpty());
+        QVERIFY(!video.quitButton()->icon().isNull());
+    }
+
     void layout() {
         Suite suite;
         TForm1 menu;
@@ -280,6 +357,7 @@ private slots:
             return w;
         };
         QWidget* fin = menu.button(QStringLiteral("BtFin"));
+        QCOMPARE(nextTabStop(&menu), fin);
         QCOMPARE(nextTabStop(fin), menu.button(QStringLiteral("BtAide")));
         QCOMPARE(nextTabStop(nextTabStop(fin)), fin);
         QCOMPARE(menu.button(QStringLiteral("BtVideo"))->focusPolicy(), Qt::NoFocus);

@@ -567,6 +567,18 @@ private slots:
         QCOMPARE(canonical(r.hostWorkingFolder), canonical(QFileInfo(hostProgram).path()));
     }
 
+    void programThatCannotRunIsRefused() {
+        // Not handed to the opener: the caller must know nothing started.
+        TempDrives drives;
+        drives.addDrive(u'C');
+        const QString host = drives.writeFile("C:\\Suite\\Quorel\\Quorel", "#!/bin/sh\n");
+        setMode(host, 0644);
+        QCOMPARE(platform::shellExecute("Quorel.EXE", "MENU", "C:\\Suite\\Quorel", ShowNormal),
+                 int(ErrAccessDenied));
+        QVERIFY(started.isEmpty());
+        QVERIFY(opened.isEmpty());
+    }
+
     void shellExecuteReallyStarts() {
         // A real detached start, no recording: the program writes where it runs
         // and what it got.
