@@ -6,6 +6,7 @@
 #include "platform/Process.h"
 #include "platform/WorkingFolder.h"
 #include "suite/SuiteInfo.h"
+#include "toolkit/Cursors.h"
 #include "toolkit/Documents.h"
 #include "toolkit/FolderSelectors.h"
 #include "toolkit/Jpeg.h"
@@ -13,7 +14,6 @@
 #include "toolkit/Widgets.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -57,33 +57,12 @@ const QColor Navy(0, 0, 128);
 const QColor Black(0, 0, 0);
 
 QPixmap picture(const QString& resource) {
-    QFile file(resource);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QPixmap::fromImage(toolkit::decodeJpeg(file.readAll()));
+    return QPixmap::fromImage(toolkit::loadJpeg(resource));
 }
 
 QFont tahoma(int pixelSize, bool bold = false) {
     return toolkit::classicFont(QStringLiteral("Tahoma"), pixelSize, bold);
 }
-
-// The hourglass while the walk runs; a message box in between gets the
-// ordinary arrow.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
-class ArrowCursor {
-public:
-    ArrowCursor() { QApplication::setOverrideCursor(Qt::ArrowCursor); }
-    ~ArrowCursor() { QApplication::restoreOverrideCursor(); }
-    ArrowCursor(const ArrowCursor&) = delete;
-    ArrowCursor& operator=(const ArrowCursor&) = delete;
-};
 
 } // namespace
 
@@ -246,11 +225,10 @@ void TForm1::BtActionClick() {
     toolkit::runGuarded(
         [this] {
             const ConversionNotice notice = [this](const QString& message) {
-                ArrowCursor arrow;
                 toolkit::showPlainMessage(message, this);
             };
             {
-                WaitCursor wait;
+                const toolkit::OverrideCursor wait(Qt::WaitCursor);
                 try {
                     ConvertFolder(DLB->directory(), notice);
                 } catch (...) {

@@ -8,6 +8,7 @@
 #include "platform/Process.h"
 #include "platform/WinPath.h"
 #include "suite/SuiteInfo.h"
+#include "toolkit/Cursors.h"
 #include "toolkit/Documents.h"
 #include "toolkit/FolderSelectors.h"
 #include "toolkit/MessageBox.h"
@@ -90,16 +91,6 @@ IconDialog& iconDialog() {
     static IconDialog dialog;
     return dialog;
 }
-
-// The wait cursor for as long as the root files are being written, whichever
-// way the writing ends.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 QGroupBox* groupBox(QWidget* parent, const char* name, const QString& caption, QRect geometry,
                     bool orange) {
@@ -296,7 +287,7 @@ void TForm3::BtEnregClick() {
 }
 
 void TForm3::saveRootFiles(const QString& root, const QByteArray& autorun) {
-    const WaitCursor wait;
+    const toolkit::OverrideCursor wait(Qt::WaitCursor);
 
     setStatus(text::StepAutorun);
     WriteAutorunInf(root, autorun);

@@ -1,6 +1,7 @@
 #include "toolkit/MessageBox.h"
 
 #include "platform/Errors.h"
+#include "toolkit/Cursors.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -8,6 +9,7 @@
 #include <QPushButton>
 
 #include <exception>
+#include <optional>
 
 namespace toolkit {
 
@@ -46,6 +48,10 @@ void setMessageHook(MessageHook h) {
 }
 
 Answer showMessage(const MessageRequest& request) {
+    // A box that comes up during long work gets the ordinary arrow.
+    std::optional<OverrideCursor> arrow;
+    if (QApplication::overrideCursor())
+        arrow.emplace(Qt::ArrowCursor);
     if (hook())
         return hook()(request);
     QString text = request.text;
