@@ -20,7 +20,6 @@
 #include <QScreen>
 #include <QShowEvent>
 #include <QTimer>
-#include <QWindow>
 
 #include <utility>
 
@@ -290,9 +289,7 @@ void TForm1::showEvent(QShowEvent* event) {
 }
 
 void TForm1::fitOuterSize() {
-    const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
-    setFixedSize(OuterWidth - frame.left() - frame.right(),
-                 OuterHeight - frame.top() - frame.bottom());
+    toolkit::fitOuterSize(this, {OuterWidth, OuterHeight});
 }
 
 } // namespace strovan

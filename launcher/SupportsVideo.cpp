@@ -1,6 +1,6 @@
 #include "launcher/SupportsVideo.h"
 
-#include "launcher/WindowFrame.h"
+#include "launcher/Pictures.h"
 #include "suite/SuiteInfo.h"
 #include "toolkit/Jpeg.h"
 #include "toolkit/Widgets.h"
@@ -119,7 +119,7 @@ void TFormVideo::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (!m_sized) {
         m_sized = true;
-        fitOuterSize(this, OuterSize);
+        toolkit::fitOuterSize(this, OuterSize);
     }
 }
 

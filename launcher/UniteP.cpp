@@ -1,9 +1,9 @@
 #include "launcher/UniteP.h"
 
 #include "launcher/FmxUtils.h"
+#include "launcher/Pictures.h"
 #include "launcher/SupportsVideo.h"
 #include "launcher/u_CdSite.h"
-#include "launcher/WindowFrame.h"
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
 #include "platform/WorkingFolder.h"

@@ -59,6 +59,11 @@ void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {
         emit clicked();
 }
 
+void fitOuterSize(QWidget* window, const QSize& outer) {
+    const QSize frame = window->frameGeometry().size() - window->geometry().size();
+    window->setFixedSize(outer - frame);
+}
+
 void place(QWidget* widget, int left, int top, int width, int height) {
     widget->setGeometry(left, top, width, height);
 }

@@ -45,6 +45,10 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 };
 
+// Gives a top-level window the outer size the layout asks for, whatever frame
+// the window manager draws around it. Call once it is shown.
+void fitOuterSize(QWidget* window, const QSize& outer);
+
 // Places a widget at (left, top) with a fixed size, as the layout tables give.
 void place(QWidget* widget, int left, int top, int width, int height);
 
