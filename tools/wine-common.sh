@@ -1,0 +1,51 @@
+# Shared by the Wine scripts: Debian's Wine and MinGW-w64, a private Wine
+# prefix in a temporary folder, and a virtual display when there is none.
+# Sourced, not run.
+
+wine_install() {
+    local packages=(wine wine64 g++-mingw-w64-x86-64 xvfb xauth "$@")
+    local missing=()
+    for p in "${packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" ||
+            missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installation des paquets manquants : ${missing[*]}"
+    local sudo=()
+    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+    export DEBIAN_FRONTEND=noninteractive
+    "${sudo[@]}" apt-get update -qq
+    "${sudo[@]}" apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends \
+        "${missing[@]}"
+}
+
+# Debian installs the loader as "wine" (package wine) and "wine-stable".
+wine_find() {
+    WINE=$(command -v wine || command -v wine-stable || echo /usr/lib/wine/wine64)
+    [ -x "$WINE" ] || { echo "Wine introuvable" >&2; exit 1; }
+}
+
+# A fresh prefix, removed on exit; wineboot fills it once.
+wine_prefix() {
+    WINE_TMP=$(mktemp -d)
+    trap 'WINEPREFIX="$WINE_TMP/prefix" "${WINESERVER:-wineserver}" -k 2>/dev/null; rm -rf "$WINE_TMP"' EXIT
+    export WINEPREFIX="$WINE_TMP/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    WINESERVER=$(command -v wineserver || command -v wineserver-stable || echo wineserver)
+    wine_run wineboot -i >/dev/null 2>&1 || true
+}
+
+# Runs a Windows program under Wine, in a virtual display when none is set.
+wine_run() {
+    if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null; then
+        xvfb-run -a "$WINE" "$@"
+    else
+        "$WINE" "$@"
+    fi
+}
+
+# The Windows form (drive Z:) of a host path.
+wine_path() {
+    local path
+    path=$(realpath "$1")
+    echo "Z:${path//\//\\}"
+}
