@@ -23,24 +23,31 @@ wine_install() {
 wine_find() {
     WINE=$(command -v wine || command -v wine-stable || echo /usr/lib/wine/wine64)
     [ -x "$WINE" ] || { echo "Wine introuvable" >&2; exit 1; }
-}
-
-# A fresh prefix, removed on exit; wineboot fills it once.
-wine_prefix() {
-    WINE_TMP=$(mktemp -d)
-    trap 'WINEPREFIX="$WINE_TMP/prefix" "${WINESERVER:-wineserver}" -k 2>/dev/null; rm -rf "$WINE_TMP"' EXIT
-    export WINEPREFIX="$WINE_TMP/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-    WINESERVER=$(command -v wineserver || command -v wineserver-stable || echo wineserver)
-    wine_run wineboot -i >/dev/null 2>&1 || true
-}
-
-# Runs a Windows program under Wine, in a virtual display when none is set.
-wine_run() {
+    # Wine wants a display for windows and message boxes: a virtual one when
+    # there is none.
+    WINE_CMD=("$WINE")
     if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null; then
-        xvfb-run -a "$WINE" "$@"
-    else
-        "$WINE" "$@"
+        WINE_CMD=(xvfb-run -a "$WINE")
     fi
+}
+
+# A fresh prefix inside folder $1 (which the caller removes at the end);
+# wineboot fills it once.
+wine_prefix() {
+    export WINEPREFIX="$1/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    WINESERVER=$(command -v wineserver || command -v wineserver-stable || echo wineserver)
+    "${WINE_CMD[@]}" wineboot -i >/dev/null 2>&1 || true
+}
+
+# Ends the prefix's Wine processes and removes folder $1.
+wine_cleanup() {
+    [ -n "${WINEPREFIX:-}" ] && "${WINESERVER:-wineserver}" -k 2>/dev/null
+    rm -rf "$1"
+}
+
+# Runs a Windows program under Wine.
+wine_run() {
+    "${WINE_CMD[@]}" "$@"
 }
 
 # The Windows form (drive Z:) of a host path.

@@ -16,9 +16,10 @@ corpus="$repo/tests/platform/ini-corpus"
 wine_install
 wine_find
 work=$(mktemp -d)
+trap 'wine_cleanup "$work"' EXIT
 x86_64-w64-mingw32-gcc -std=c11 -O2 -s -static -municode -Wall -Wextra -Wpedantic -Werror \
     -o "$work/profile-query.exe" "$here/profile-query.c"
-wine_prefix
+wine_prefix "$work"
 
 # Windows-1252 is the ANSI code page of a French or English Windows.
 export LC_ALL=C.UTF-8 LANG=C.UTF-8
@@ -32,7 +33,6 @@ table="$corpus/wine-table.tsv"
     echo "# came back, or \"=\" and the value. Escapes: \\\\ \\t \\n \\r \\xNN \\uNNNN."
     tr -d '\r' <"$work/answers.tsv"
 } >"$table"
-rm -rf "$work"
 rows=$(grep -vc '^#' "$table")
 queries=$(grep -vc '^#' "$corpus/queries.tsv")
 files=$(find "$corpus" -name '*.in[if]' | wc -l)
