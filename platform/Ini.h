@@ -7,8 +7,9 @@ namespace platform {
 // The value of key in section of an INI file (Windows path), read by the
 // rules of the Windows profile reader: lines end at LF or CR; blanks (tab to
 // carriage return, and space) around lines, names and values are dropped;
-// "=" is the only separator and there are no comments of any kind beyond
-// lines that name nothing asked for; quotes round a whole value are dropped.
+// "=" is the only separator; nothing on a line is a comment (";Virtuel" is
+// merely a key of another name, and "X: ; note" a whole value); quotes round
+// a whole value are dropped.
 // Names compare without regard to case, the first occurrence wins. A file
 // beginning with a UTF-16 or UTF-8 byte-order mark is read in that
 // encoding, any other in Windows-1252.

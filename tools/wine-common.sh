@@ -41,7 +41,9 @@ wine_prefix() {
 
 # Ends the prefix's Wine processes and removes folder $1.
 wine_cleanup() {
-    [ -n "${WINEPREFIX:-}" ] && "${WINESERVER:-wineserver}" -k 2>/dev/null
+    if [ -n "${WINEPREFIX:-}" ]; then
+        "${WINESERVER:-wineserver}" -k 2>/dev/null || true
+    fi
     rm -rf "$1"
 }
 

@@ -78,6 +78,8 @@ for entry in "${locales[@]}"; do
         echo "page de code $codePage ($name) : ÉCHEC (code $status, ouvert : « ${got:-rien} »)"
         failures=$((failures + 1))
     fi
+    # A message box left open holds the prefix: end it before the next run.
+    [ "$status" -eq 0 ] || "$WINESERVER" -k 2>/dev/null || true
     "$WINESERVER" -w
 done
 [ "$failures" -eq 0 ]
