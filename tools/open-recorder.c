@@ -13,10 +13,10 @@
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previous, PWSTR commandLine, int show) {
     (void)instance, (void)previous, (void)commandLine, (void)show;
     int argc = 0;
-    wchar_t **argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     if (!argv || argc != 3)
         return 2;
-    FILE *out = _wfopen(argv[1], L"ab");
+    FILE* out = _wfopen(argv[1], L"ab");
     if (!out)
         return 1;
     char document[4 * MAX_PATH];

@@ -29,7 +29,7 @@ static int hexValue(char c) {
     return -1;
 }
 
-static long hexNumber(const char *text, int digits) {
+static long hexNumber(const char* text, int digits) {
     long value = 0;
     for (int i = 0; i < digits; ++i) {
         const int h = hexValue(text[i]);
@@ -41,7 +41,7 @@ static long hexNumber(const char *text, int digits) {
 }
 
 /* Unescapes text[0..length) into out (at least length + 1 characters). */
-static void unescape(const char *text, size_t length, WCHAR *out) {
+static void unescape(const char* text, size_t length, WCHAR* out) {
     size_t n = 0;
     for (size_t i = 0; i < length; ++i) {
         if (text[i] != '\\' || i + 1 >= length) {
@@ -67,7 +67,7 @@ static void unescape(const char *text, size_t length, WCHAR *out) {
     out[n] = 0;
 }
 
-static void writeEscaped(FILE *out, const WCHAR *text) {
+static void writeEscaped(FILE* out, const WCHAR* text) {
     for (; *text; ++text) {
         const unsigned c = *text;
         if (c == '\\')
@@ -87,18 +87,18 @@ static void writeEscaped(FILE *out, const WCHAR *text) {
     }
 }
 
-int wmain(int argc, wchar_t **argv) {
+int wmain(int argc, wchar_t** argv) {
     if (argc != 4) {
         fputs("usage: profile-query QUERIES CORPUS-FOLDER OUTPUT\n", stderr);
         return 2;
     }
-    FILE *queries = _wfopen(argv[1], L"rb");
-    FILE *out = _wfopen(argv[3], L"wb");
+    FILE* queries = _wfopen(argv[1], L"rb");
+    FILE* out = _wfopen(argv[3], L"wb");
     if (!queries || !out) {
         fputs("cannot open the query list or the output\n", stderr);
         return 1;
     }
-    WCHAR *value = malloc(VALUE_CHARS * sizeof(WCHAR));
+    WCHAR* value = malloc(VALUE_CHARS * sizeof(WCHAR));
     static char line[65536];
     static WCHAR file[4096], section[4096], key[4096], path[8192];
     int count = 0;
@@ -107,8 +107,8 @@ int wmain(int argc, wchar_t **argv) {
         line[length] = 0;
         if (length == 0 || line[0] == '#')
             continue;
-        char *tab1 = strchr(line, '\t');
-        char *tab2 = tab1 ? strchr(tab1 + 1, '\t') : NULL;
+        char* tab1 = strchr(line, '\t');
+        char* tab2 = tab1 ? strchr(tab1 + 1, '\t') : NULL;
         if (!tab2) {
             fprintf(stderr, "bad query line: %s\n", line);
             return 1;
