@@ -1,9 +1,9 @@
 #include "launcher/AutorunInf.h"
 
-#include "platform/Ansi.h"
 #include "platform/Drives.h"
 #include "platform/FileSystem.h"
 #include "platform/WinPath.h"
+#include "suite/zolvex/AutorunCodePage.h"
 
 #include <QFileInfo>
 
@@ -64,12 +64,22 @@ QByteArray AutorunBytes(const QStringList& lines) {
             if (c.unicode() < 0x20 || c.unicode() == 0x7F)
                 throw AutorunEncodingError(
                     QStringLiteral("Caractère de contrôle dans « %1 »").arg(line));
-        bool ok = false;
-        const QByteArray encoded = platform::toWindows1252(line, &ok);
-        if (!ok)
+        // Readers drop blanks round a value and quotes round the whole of it.
+        const qsizetype equals = line.indexOf(u'=');
+        const QStringView value = equals < 0 ? QStringView() : QStringView(line).sliced(equals + 1);
+        if (!value.isEmpty() &&
+            (value.front() == u' ' || value.back() == u' ' ||
+             (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
+              value.back() == value.front())))
             throw AutorunEncodingError(
-                QStringLiteral("« %1 » ne peut pas être écrit dans Autorun.inf").arg(line));
-        bytes += encoded;
+                QStringLiteral("« %1 » serait lu autrement sur le disque").arg(line));
+        for (const QChar c : line) {
+            const int byte = autorun::byteOf(c.unicode());
+            if (byte < 0)
+                throw AutorunEncodingError(
+                    QStringLiteral("« %1 » ne peut pas être écrit dans Autorun.inf").arg(line));
+            bytes += char(byte);
+        }
         bytes += "\r\n";
     }
     return bytes;

@@ -15,8 +15,9 @@ inline const QString AutorunInfName = QStringLiteral("Autorun.inf");
 inline const QString AutorunProgramName = QStringLiteral("zolvex.exe");
 
 // A line that cannot be written as the disc readers will read it: a character
-// without a byte in the 8-bit code page, or a control character that would
-// break the line structure.
+// without a byte in the 8-bit code page, a control character that would
+// break the line structure, or a value that readers would take without its
+// leading or trailing blanks or without its quotes.
 class AutorunEncodingError : public platform::Error {
 public:
     using platform::Error::Error;
@@ -27,8 +28,8 @@ public:
 QStringList AutorunLines(const QString& iconPath, const QString& startPage);
 
 // The file's bytes: each line, the last one included, followed by CR LF, in
-// Windows-1252. Raises AutorunEncodingError, so that nothing is written under
-// a name that no reader could find.
+// the code page the disc's autorun program reads (autorun::CodePage). Raises AutorunEncodingError,
+// so that nothing is written under a name that no reader could find.
 QByteArray AutorunBytes(const QStringList& lines);
 
 // Writes bytes as root + "Autorun.inf". An existing read-only, hidden or

@@ -6,132 +6,159 @@
 #include <QFile>
 #include <QStringDecoder>
 
-#include <ini.h>
-
-#include <cstdio>
-#include <cstring>
-#include <memory>
+#include <cerrno>
+#include <fcntl.h>
 #include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
 
 namespace {
 
-struct Lookup {
-    QString section;
-    QString key;
-    std::optional<QByteArray> value;
-};
-
-// UTF-8 when the bytes are valid UTF-8, else the 8-bit code page. Stateless,
-// so that an accent ending the text counts as an error rather than waiting
-// for bytes that never come.
-QString decodeText(const QByteArray& bytes) {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(bytes);
-    return utf8.hasError() ? fromWindows1252(bytes) : text;
-}
-
-// Names are decoded before comparing, so that accented names match without
-// regard to case whatever the file's encoding.
-int onEntry(void* user, const char* section, const char* name, const char* value) {
-    auto* lookup = static_cast<Lookup*>(user);
-    if (!lookup->value && decodeText(section).compare(lookup->section, Qt::CaseInsensitive) == 0 &&
-        decodeText(name).compare(lookup->key, Qt::CaseInsensitive) == 0)
-        lookup->value = QByteArray(value);
-    return 1;
-}
-
-// Feeds the parser line by line from a file or from memory. Leading blanks
-// are dropped, as the Windows reader ignores them: otherwise the parser takes
-// an indented "key=value" for the continuation of the key above. The tail of
-// a line longer than the parser's buffer is skipped, so that it never reads
-// as a line of its own.
-struct LineSource {
-    std::FILE* file = nullptr;
-    const char* pos = nullptr;
-    const char* end = nullptr;
-};
-
-// One piece of a line (at most num - 1 bytes, NUL bytes included); false at
-// the end of the text. *ended tells whether nothing of the line is left.
-bool nextPiece(char* str, int num, LineSource& source, bool* ended) {
-    int n = 0;
-    *ended = false;
-    while (n < num - 1) {
-        int ch;
-        if (source.file)
-            ch = std::getc(source.file);
-        else
-            ch = source.pos < source.end ? static_cast<unsigned char>(*source.pos++) : EOF;
-        if (ch == EOF) {
-            *ended = true;
-            break;
-        }
-        str[n++] = char(ch);
-        if (ch == '\n') {
-            *ended = true;
-            break;
-        }
+class FdCloser {
+public:
+    explicit FdCloser(int fd) : m_fd(fd) {}
+    ~FdCloser() {
+        if (m_fd >= 0)
+            ::close(m_fd);
     }
-    str[n] = 0;
-    return n > 0;
-}
+    FdCloser(const FdCloser&) = delete;
+    FdCloser& operator=(const FdCloser&) = delete;
 
-char* readLine(char* str, int num, void* stream) {
-    auto& source = *static_cast<LineSource*>(stream);
-    bool ended = false;
-    size_t blanks = 0;
-    do {
-        if (!nextPiece(str, num, source, &ended))
-            return nullptr;
-        blanks = std::strspn(str, " \t");
-    } while (str[blanks] == 0 && !ended); // blanks only, and the line goes on
-    std::memmove(str, str + blanks, std::strlen(str + blanks) + 1);
-    char rest[256];
-    while (!ended && nextPiece(rest, int(sizeof rest), source, &ended)) {
-    }
-    return str;
-}
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
+private:
+    int m_fd;
 };
+
+// A settings file is opened without blocking (a named pipe would wait for a
+// writer for ever) and read only when it is a regular file of reasonable
+// size (a link to a device would never end).
+std::optional<QByteArray> readSettingsFile(const QString& host) {
+    const int fd =
+        ::open(QFile::encodeName(host).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return std::nullopt;
+    const FdCloser closer(fd);
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > MaxIniFileSize)
+        return std::nullopt;
+    // One byte more than the limit tells a file that grew since.
+    QByteArray bytes(qsizetype(MaxIniFileSize + 1), Qt::Uninitialized);
+    qsizetype total = 0;
+    while (total < bytes.size()) {
+        const ssize_t got = ::read(fd, bytes.data() + total, size_t(bytes.size() - total));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return std::nullopt;
+        if (got == 0)
+            break;
+        total += got;
+    }
+    if (total > MaxIniFileSize)
+        return std::nullopt;
+    bytes.truncate(total);
+    return bytes;
+}
+
+QString decodeSettings(const QByteArray& bytes) {
+    const auto decode = [&](QStringDecoder::Encoding encoding, int skip) {
+        QStringDecoder decoder(encoding, QStringDecoder::Flag::Stateless);
+        return QString(decoder.decode(QByteArrayView(bytes).sliced(skip)));
+    };
+    if (bytes.startsWith("\xFF\xFE"))
+        return decode(QStringDecoder::Utf16LE, 2);
+    if (bytes.startsWith("\xFE\xFF"))
+        return decode(QStringDecoder::Utf16BE, 2);
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        return decode(QStringDecoder::Utf8, 3);
+    // Text without a mark is in the ANSI code page, even when it happens to
+    // be valid UTF-8.
+    return fromWindows1252(bytes);
+}
+
+// Tab, line feed, vertical tab, form feed, carriage return and space. The
+// Ctrl-Z of old DOS files is kept as an ordinary character.
+bool isBlank(QChar c) {
+    return c == u' ' || (c.unicode() >= 0x09 && c.unicode() <= 0x0D);
+}
+
+QStringView trimmed(QStringView text) {
+    qsizetype first = 0, last = text.size();
+    while (first < last && isBlank(text[first]))
+        ++first;
+    while (last > first && isBlank(text[last - 1]))
+        --last;
+    return text.sliced(first, last - first);
+}
+
+// Accented names also compare without regard to case.
+bool sameName(QStringView a, QStringView b) {
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+// The caller receives a C string: a value ends at its first NUL. Quotes
+// round the whole of what remains are dropped, blanks inside them kept.
+QString valueText(QStringView value) {
+    const qsizetype nul = value.indexOf(QChar(u'\0'));
+    if (nul >= 0)
+        value.truncate(nul);
+    if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
+        value.back() == value.front())
+        value = value.sliced(1, value.size() - 2);
+    return value.toString();
+}
+
+// Sections of the same name are searched in turn, so that a key found only
+// in a later one is found; NUL is an ordinary character of a section name.
+std::optional<QString> findValue(QStringView text, QStringView section, QStringView key) {
+    bool inSection = false;
+    while (!text.isEmpty()) {
+        qsizetype end = 0;
+        while (end < text.size() && text[end] != u'\n' && text[end] != u'\r')
+            ++end;
+        const QStringView line = trimmed(text.first(end));
+        text = text.sliced(end < text.size() ? end + 1 : end);
+        if (line.isEmpty())
+            continue;
+        if (line.front() == u'[') {
+            const qsizetype close = line.lastIndexOf(u']');
+            if (close > 0) {
+                inSection = sameName(trimmed(line.sliced(1, close - 1)), section);
+                continue;
+            }
+            // Without its bracket the line is a key of the current section.
+        }
+        if (!inSection)
+            continue;
+        const qsizetype equals = line.indexOf(u'=');
+        const QStringView name = equals < 0 ? line : trimmed(line.first(equals));
+        if (!sameName(name, key))
+            continue;
+        // A key without "=" has no value, and hides a later one.
+        if (equals < 0)
+            return std::nullopt;
+        return valueText(trimmed(line.sliced(equals + 1)));
+    }
+    return std::nullopt;
+}
 
 } // namespace
 
 QString readIniString(const QString& iniPath, const QString& section, const QString& key,
                       const QString& defaultValue) {
+    const QStringView wantedSection = trimmed(section);
+    const QStringView wantedKey = trimmed(key);
+    if (wantedSection.isEmpty() || wantedKey.isEmpty())
+        return defaultValue;
     const QString host = toHostPath(iniPath);
     if (host.isEmpty())
         return defaultValue;
-    std::unique_ptr<std::FILE, FileCloser> file(
-        std::fopen(QFile::encodeName(host).constData(), "rb"));
-    if (!file)
+    const std::optional<QByteArray> bytes = readSettingsFile(host);
+    if (!bytes)
         return defaultValue;
-    Lookup lookup{section, key, std::nullopt};
-
-    unsigned char bom[2] = {};
-    const size_t got = std::fread(bom, 1, 2, file.get());
-    const bool utf16le = got == 2 && bom[0] == 0xFF && bom[1] == 0xFE;
-    const bool utf16be = got == 2 && bom[0] == 0xFE && bom[1] == 0xFF;
-    if (utf16le || utf16be) {
-        // A UTF-16 settings file is small: read it whole (within reason).
-        constexpr size_t Limit = 16u << 20;
-        QByteArray raw(qsizetype(Limit), Qt::Uninitialized);
-        const size_t n = std::fread(raw.data(), 1, Limit, file.get());
-        raw.truncate(qsizetype(n));
-        QStringDecoder decoder(utf16le ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE,
-                               QStringDecoder::Flag::Stateless);
-        const QByteArray utf8 = QString(decoder.decode(raw)).toUtf8();
-        LineSource source{nullptr, utf8.constData(), utf8.constData() + utf8.size()};
-        ini_parse_stream(readLine, &source, onEntry, &lookup);
-    } else {
-        std::rewind(file.get());
-        LineSource source{file.get(), nullptr, nullptr};
-        ini_parse_stream(readLine, &source, onEntry, &lookup);
-    }
-    return lookup.value ? decodeText(*lookup.value) : defaultValue;
+    const QString text = decodeSettings(*bytes);
+    return findValue(text, wantedSection, wantedKey).value_or(defaultValue);
 }
 
 } // namespace platform

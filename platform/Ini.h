@@ -4,11 +4,23 @@
 
 namespace platform {
 
-// The value of key in section of an INI file (Windows path), section and key
-// compared without regard to case, first occurrence wins. Reads ANSI, UTF-8
-// (with or without BOM) and UTF-16 files. Returns defaultValue when the file,
-// the section or the key is missing; never raises.
+// The value of key in section of an INI file (Windows path), read by the
+// rules of the Windows profile reader: lines end at LF or CR; blanks (tab to
+// carriage return, and space) around lines, names and values are dropped;
+// "=" is the only separator; nothing on a line is a comment (";Virtuel" is
+// merely a key of another name, and "X: ; note" a whole value); quotes round
+// a whole value are dropped.
+// Names compare without regard to case, the first occurrence wins. A file
+// beginning with a UTF-16 or UTF-8 byte-order mark is read in that
+// encoding, any other in Windows-1252.
+//
+// Only a regular file of at most MaxIniFileSize bytes is read: anything else
+// (a folder, a pipe, a device, a larger file) reads as absent, without ever
+// blocking. Returns defaultValue when the file, the section or the key is
+// missing; never raises.
 QString readIniString(const QString& iniPath, const QString& section, const QString& key,
                       const QString& defaultValue = QString());
+
+inline constexpr qint64 MaxIniFileSize = 1 << 20;
 
 } // namespace platform

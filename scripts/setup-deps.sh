@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     cmake g++ make pkg-config
-    qt6-base-dev libinih-dev libjpeg62-turbo-dev
+    qt6-base-dev libjpeg62-turbo-dev
     g++-mingw-w64-x86-64
     fonts-dejavu-core fonts-liberation2
     qt6-translations-l10n

@@ -1,5 +1,7 @@
 #include "AutorunIni.h"
 
+#include "AutorunCodePage.h"
+
 namespace zolvex {
 
 namespace {
@@ -69,6 +71,14 @@ std::optional<IniValue> findIniValue(std::string_view bytes, std::string_view se
         return IniValue{std::string(unquoted(trimmed(line.substr(equals + 1)))), utf8};
     }
     return std::nullopt;
+}
+
+std::u16string fromAutorunCodePage(std::string_view bytes) {
+    std::u16string text;
+    text.reserve(bytes.size());
+    for (const char byte : bytes)
+        text += autorun::charOf(static_cast<unsigned char>(byte));
+    return text;
 }
 
 } // namespace zolvex

@@ -20,4 +20,8 @@ struct IniValue {
 std::optional<IniValue> findIniValue(std::string_view bytes, std::string_view section,
                                      std::string_view key);
 
+// The text of bytes in the code page the launcher writes Autorun.inf in,
+// whatever the code page of the machine that reads the disc.
+std::u16string fromAutorunCodePage(std::string_view bytes);
+
 } // namespace zolvex

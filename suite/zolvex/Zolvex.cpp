@@ -73,18 +73,21 @@ bool readWholeFile(const std::wstring& path, std::string& bytes) {
     return true;
 }
 
-// The launcher writes Autorun.inf in the ANSI code page, or in UTF-8 with a
-// byte-order mark where that is the ANSI code page.
+// The launcher writes Autorun.inf in its own code page (or, in older files,
+// UTF-8 with a byte-order mark): never in this machine's ANSI code page.
 std::wstring widened(const std::string& text, bool utf8) {
+    if (!utf8) {
+        const std::u16string wide = zolvex::fromAutorunCodePage(text);
+        return std::wstring(wide.begin(), wide.end());
+    }
     if (text.empty())
         return {};
-    const UINT codePage = utf8 ? CP_UTF8 : CP_ACP;
     const int size = static_cast<int>(text.size());
-    const int length = MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0);
+    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
     if (length <= 0)
         return {};
     std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(codePage, 0, text.data(), size, wide.data(), length);
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), length);
     return wide;
 }
 

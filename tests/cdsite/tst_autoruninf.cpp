@@ -1,3 +1,4 @@
+#include "AutorunIni.h"
 #include "launcher/AutorunInf.h"
 #include "platform/Drives.h"
 #include "platform/FileSystem.h"
@@ -90,11 +91,31 @@ private slots:
         QTest::newRow("line feed") << QStringLiteral("HTM=a\nOPEN=autre.exe");
         QTest::newRow("carriage return") << QStringLiteral("HTM=a\r.htm");
         QTest::newRow("tab") << QStringLiteral("HTM=a\t.htm");
+        // Read back without their blanks or quotes, the names of other files.
+        QTest::newRow("leading blank") << QStringLiteral("ICON= index.htm");
+        QTest::newRow("trailing blank") << QStringLiteral("HTM=index.htm ");
+        QTest::newRow("single quotes round") << QStringLiteral("ICON='a.ico'");
+        QTest::newRow("double quotes round") << QStringLiteral("HTM=\"a.htm\"");
     }
     void namesNoReaderCouldFindAreRefused() {
         QFETCH(QString, line);
         QVERIFY_THROWS_EXCEPTION(AutorunEncodingError,
                                  AutorunBytes({QStringLiteral("[Autorun]"), line}));
+    }
+
+    void namesReadBackAsWritten_data() {
+        QTest::addColumn<QString>("page");
+        QTest::newRow("circumflex") << QStringLiteral("fête.htm");
+        QTest::newRow("bytes 0x80-0x9F") << QStringLiteral("œuvre_€_Š_Ÿ_‰.htm");
+        QTest::newRow("one quote, inner blank") << QStringLiteral("l'été 2005.htm");
+    }
+    void namesReadBackAsWritten() {
+        QFETCH(QString, page);
+        const QByteArray bytes = AutorunBytes(AutorunLines(QStringLiteral("C:\\ico\\a.ico"), page));
+        const auto value = zolvex::findIniValue(std::string_view(bytes.constData(), bytes.size()),
+                                                "Autorun", "HTM");
+        QVERIFY(value && !value->utf8);
+        QCOMPARE(QString::fromStdU16String(zolvex::fromAutorunCodePage(value->text)), page);
     }
 
     void writeReplacesAnOrdinaryFileKeepingItsName_data() {

@@ -472,6 +472,10 @@ private slots:
         QTest::newRow("icon outside the code page") << "index.htm" << QStringLiteral("ψ.ico");
         QTest::newRow("start page with a line break") << "a\nb.htm"
                                                       << "site.ico";
+        QTest::newRow("icon with a leading blank") << "index.htm"
+                                                   << " site.ico";
+        QTest::newRow("start page in quotes") << "'accueil.htm'"
+                                              << "site.ico";
     }
     void namesNoDiscReaderCouldFindStopBeforeAnyWrite() {
         QFETCH(QString, page);

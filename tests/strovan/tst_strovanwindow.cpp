@@ -23,6 +23,9 @@
 
 #include <memory>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 using strovan::TForm1;
 
 namespace {
@@ -123,6 +126,8 @@ private slots:
     void unreachableDriveThenRetry();
     void startedBelowADriveRoot();
     void firstShowingPreselects();
+    void specialSettingsFileLetsTheWindowOpen_data();
+    void specialSettingsFileLetsTheWindowOpen();
     void errorBoxDoesNotComeBackByItself();
     void conversionRefreshesTheLists();
     void conversionOfTheSelectedRecordingFolder();
@@ -330,7 +335,14 @@ void TestStrovanWindow::preselection_data() {
     QByteArray large("[AUTRE]\n");
     for (int i = 0; i < 200000; ++i)
         large += "Cle" + QByteArray::number(i) + "=une valeur assez longue\n";
-    QTest::newRow("very large") << true << large + plain << x;
+    QTest::newRow("over the size limit") << true << large + plain << c;
+    // Read as Windows reads them.
+    QTest::newRow("quoted value") << true << QByteArray("[DISQUES]\r\nVirtuel=\"X:\"\r\n") << x;
+    QTest::newRow("text after the value")
+        << true << QByteArray("[DISQUES]\r\nVirtuel=X: ; lecteur virtuel\r\n") << c;
+    QTest::newRow("carriage returns only") << true << QByteArray("[DISQUES]\rVirtuel=X:\r") << x;
+    QTest::newRow("blanks inside the brackets")
+        << true << QByteArray("[  DISQUES  ]\r\nVirtuel=X:\r\n") << x;
 }
 
 void TestStrovanWindow::preselection() {
@@ -399,6 +411,27 @@ void TestStrovanWindow::firstShowingPreselects() {
     form->show();
     QTRY_VERIFY(form->activatedOnce());
     QCOMPARE(form->DCB->drive(), QChar(u'X'));
+}
+
+void TestStrovanWindow::specialSettingsFileLetsTheWindowOpen_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("named pipe") << "fifo";
+    QTest::newRow("link to an endless device") << "/dev/zero";
+}
+
+void TestStrovanWindow::specialSettingsFileLetsTheWindowOpen() {
+    QFETCH(QString, kind);
+    const QByteArray host = QFile::encodeName(platform::toHostPath(QStringLiteral("C:\\Suite")) +
+                                              QStringLiteral("/SUBST.INI"));
+    QCOMPARE(kind == u"fifo" ? ::mkfifo(host.constData(), 0644)
+                             : ::symlink(QFile::encodeName(kind).constData(), host.constData()),
+             0);
+    BoxRecorder boxes;
+    const auto form = makeWindow();
+    form->show();
+    QTRY_VERIFY(form->activatedOnce());
+    QCOMPARE(boxes.texts(), QStringList());
+    QCOMPARE(form->DCB->drive(), QChar(u'C'));
 }
 
 void TestStrovanWindow::errorBoxDoesNotComeBackByItself() {

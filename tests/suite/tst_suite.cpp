@@ -2,6 +2,7 @@
 // Autorun.inf, the committed documents and icons, the cross-built autorun
 // program, and the script that lays out a demo suite.
 
+#include "AutorunCodePage.h"
 #include "AutorunIni.h"
 
 #include <QDir>
@@ -113,6 +114,7 @@ class TestSuite : public QObject {
 private slots:
     void autorunValue_data();
     void autorunValue();
+    void autorunCodePageDecodesAsItsName();
 
     void prerequisitesPdfIsWellFormed();
     void icons_data();
@@ -198,6 +200,22 @@ void TestSuite::autorunValue() {
         QCOMPARE(QByteArray::fromStdString(value->text), page);
         QCOMPARE(value->utf8, utf8);
     }
+}
+
+// The disc's program decodes every byte as the code page named by the shared
+// definition does, whatever the reading machine's own code page.
+void TestSuite::autorunCodePageDecodesAsItsName() {
+    std::string bytes;
+    for (int b = 0x20; b < 0x100; ++b)
+        bytes += char(b);
+    QStringDecoder reference(QByteArray("windows-" + QByteArray::number(autorun::CodePage)));
+    QVERIFY(reference.isValid());
+    const QString expected =
+        reference.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+    const QString decoded = QString::fromStdU16String(zolvex::fromAutorunCodePage(bytes));
+    QCOMPARE(decoded.size(), expected.size());
+    for (qsizetype i = 0; i < decoded.size(); ++i)
+        QVERIFY2(decoded[i] == expected[i], qPrintable(QString::number(0x20 + i, 16)));
 }
 
 // --- Committed documents and icons ---------------------------------------------

@@ -1,0 +1,113 @@
+// The settings reader against the answers of an independent implementation
+// of the Windows profile reader, over the corpus of tricky files in
+// ini-corpus/ (table written by tools/wine-profile-table.sh).
+
+#include "common/TempDrives.h"
+
+#include "platform/Ini.h"
+
+#include <QFile>
+#include <QTest>
+
+namespace {
+
+// Where the reference says what no Windows evidence confirms, the reader
+// keeps its own answer.
+struct OwnAnswer {
+    const char* file;
+    const char* section;
+    const char* key;
+    const char* answer; // escaped as in the table
+    const char* why;
+};
+constexpr OwnAnswer OwnAnswers[] = {
+    {"duplicate-section-later-key.ini", "DISQUES", "Virtuel",
+     "=X:", "a key is also looked for in a later section of the same name"},
+    {"ctrl-z-end.ini", "DISQUES", "Virtuel", "=X:\\x1A", "Ctrl-Z is not a blank"},
+    {"ctrl-z-middle.ini", "DISQUES", "Virtuel", "=X:\\x1A", "Ctrl-Z is not a blank"},
+    {"nul-in-section.ini", "DIS", "Virtuel", "-", "NUL does not end a section name"},
+    {"cp1252-names.ini", "UNIT\\u00C9", "CL\\u00C9", "=1", "accented names compare without case"},
+    {"utf16le-bom.ini", "UNIT\\u00C9", "virtuel", "=\\u00C9t\\u00E9 \\u20AC",
+     "accented names compare without case"},
+};
+
+QString unescaped(QStringView text) {
+    QString out;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] != u'\\' || i + 1 == text.size()) {
+            out += text[i];
+            continue;
+        }
+        const QChar c = text[++i];
+        const int digits = c == u'x' ? 2 : c == u'u' ? 4 : 0;
+        if (digits) {
+            out += QChar(char16_t(text.sliced(i + 1, digits).toUShort(nullptr, 16)));
+            i += digits;
+        } else {
+            out += c == u't' ? u'\t' : c == u'n' ? u'\n' : c == u'r' ? u'\r' : c;
+        }
+    }
+    return out;
+}
+
+QList<QStringList> tableRows(const QString& name) {
+    QFile file(QStringLiteral(INI_CORPUS_DIR "/") + name);
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("cannot read %s", qPrintable(file.fileName()));
+    QList<QStringList> rows;
+    for (const QByteArray& line : file.readAll().split('\n'))
+        if (!line.isEmpty() && !line.startsWith('#'))
+            rows += QString::fromLatin1(line).split(u'\t');
+    return rows;
+}
+
+} // namespace
+
+class TestIni : public QObject {
+    Q_OBJECT
+
+private slots:
+    void tableAnswersEveryQuery() {
+        QList<QStringList> asked;
+        for (const QStringList& row : tableRows(QStringLiteral("wine-table.tsv")))
+            asked += row.mid(0, 3);
+        QCOMPARE(asked, tableRows(QStringLiteral("queries.tsv")));
+        QVERIFY(asked.size() >= 100);
+    }
+
+    void readsAsTheReference_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("answer");
+        int own = 0;
+        for (QStringList row : tableRows(QStringLiteral("wine-table.tsv"))) {
+            QCOMPARE(row.size(), 4);
+            for (const OwnAnswer& exception : OwnAnswers)
+                if (row[0] == QLatin1String(exception.file) &&
+                    row[1] == QLatin1String(exception.section) &&
+                    row[2] == QLatin1String(exception.key)) {
+                    QVERIFY2(row[3] != QLatin1String(exception.answer), exception.why);
+                    row[3] = QLatin1String(exception.answer);
+                    ++own;
+                }
+            QTest::addRow("%s [%s] %s", qPrintable(row[0]), qPrintable(row[1]), qPrintable(row[2]))
+                << row[0] << unescaped(row[1]) << unescaped(row[2]) << unescaped(row[3]);
+        }
+        QCOMPARE(own, int(std::size(OwnAnswers)));
+    }
+    void readsAsTheReference() {
+        QFETCH(QString, file);
+        QFETCH(QString, section);
+        QFETCH(QString, key);
+        QFETCH(QString, answer);
+        TempDrives drives;
+        drives.addDrive(u'K', QStringLiteral(INI_CORPUS_DIR));
+        const QString absent = QStringLiteral("\x1b<absent>");
+        const QString value = platform::readIniString("K:\\" + file, section, key, absent);
+        QCOMPARE(value, answer == u"-" ? absent : answer.mid(1));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestIni)
+#include "tst_ini.moc"
