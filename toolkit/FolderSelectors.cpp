@@ -410,8 +410,13 @@ void DriveComboBox::followDrives() {
     readDrives();
     // The drive in use has gone (its medium taken out): the folder list shows
     // what is left, and stays on the drive's letter until another is chosen.
-    if (m_dirs && findData(QString(m_drive)) < 0)
-        m_dirs->refresh();
+    if (m_dirs && findData(QString(m_drive)) < 0) {
+        try {
+            m_dirs->refresh();
+        } catch (const platform::Error&) {
+            // Nothing left to list: the entries stay until another drive is chosen.
+        }
+    }
 }
 
 void DriveComboBox::setDirList(DirectoryListBox* list) {
