@@ -27,6 +27,8 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     toolkit::installFrenchTranslations(app);
+    // The desktop entry the window belongs to (task bars, Wayland).
+    QGuiApplication::setDesktopFileName(QStringLiteral("example.orvane.Strovan"));
     // The classic look the suite's windows are drawn for.
     QApplication::setStyle(QStringLiteral("Windows"));
     QApplication::setApplicationName(QStringLiteral("Strovan"));

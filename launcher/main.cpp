@@ -27,6 +27,8 @@ int main(int argc, char* argv[]) {
 
     QApplication app(argc, argv);
     toolkit::installFrenchTranslations(app);
+    // The desktop entry the window belongs to (task bars, Wayland).
+    QGuiApplication::setDesktopFileName(QStringLiteral("example.orvane.Pelmora"));
     // The menu decides when the program ends (its close, or a tool started).
     app.setQuitOnLastWindowClosed(false);
 
