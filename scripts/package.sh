@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package (build-deb/pelmora_<version>_amd64.deb, or
 # $PACKAGE_BUILD_DIR) and checks it: it holds both programs, the suite folder,
 # the desktop entries, the metadata and the manual pages, and the desktop

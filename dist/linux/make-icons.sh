@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes the desktop's icons (dist/linux/icons/<size>/<id>.png) from the suite's
 # own icons, at the sizes of the hicolor theme that the .ico files hold (24 is
 # scaled down from 32). Needs ImageMagick 6. The PNG files are committed; run
