@@ -1,17 +1,34 @@
 #include "converter/Unit1.h"
 #include "converter/uRetour.h"
+#include "suite/Version.h"
 #include "toolkit/MessageBox.h"
+#include "toolkit/StartUp.h"
 #include "toolkit/Translations.h"
 
 #include <QApplication>
+#include <QTimer>
 
 // The launcher passes "MENU"; the converter needs no argument and acts on none.
 int main(int argc, char** argv) {
+    const toolkit::ProgramInfo info{
+        QStringLiteral("Strovan"), QStringLiteral(PELMORA_VERSION),
+        QStringLiteral("Strovan, le convertisseur de la suite : dans le dossier copié d'un "
+                       "caméscope JVC, il renomme les dossiers et les clips .MOD en .MPG et "
+                       "supprime les fichiers d'index .MOI et .PGI.\n"
+                       "Le dossier de travail est celui du convertisseur, dans le dossier de la "
+                       "suite ; les lecteurs sont ceux de la table des lecteurs (PELMORA_DRIVES, "
+                       "sinon ~/.config/pelmora/drives)."),
+        QStringLiteral("MENU"), QStringLiteral("Passé par le menu de la suite ; sans effet.")};
+    if (const auto code = toolkit::answerInfoOptions(argc, argv, info))
+        return *code;
+    const bool newTable = toolkit::prepareDriveTable();
     // The start folder is read before anything can move the working folder.
     strovan::InitStartFolder();
 
     QApplication app(argc, argv);
     toolkit::installFrenchTranslations(app);
+    // The desktop entry the window belongs to (task bars, Wayland).
+    QGuiApplication::setDesktopFileName(QStringLiteral("example.orvane.Strovan"));
     // The classic look the suite's windows are drawn for.
     QApplication::setStyle(QStringLiteral("Windows"));
     QApplication::setApplicationName(QStringLiteral("Strovan"));
@@ -19,5 +36,7 @@ int main(int argc, char** argv) {
 
     strovan::TForm1 form;
     form.show();
+    if (newTable)
+        QTimer::singleShot(0, &form, [&form] { toolkit::tellNewDriveTable(&form); });
     return app.exec();
 }

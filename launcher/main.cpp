@@ -2,13 +2,33 @@
 #include "launcher/u_CdSite.h"
 #include "launcher/UniteP.h"
 
+#include "suite/Version.h"
+#include "toolkit/StartUp.h"
 #include "toolkit/Translations.h"
 
 #include <QApplication>
+#include <QTimer>
 
 int main(int argc, char* argv[]) {
+    const toolkit::ProgramInfo info{
+        QStringLiteral("Pelmora"),
+        QStringLiteral(PELMORA_VERSION),
+        QStringLiteral("Pelmora, le menu de la suite : il démarre ses outils de création de pages "
+                       "Web, ouvre son aide et prépare la racine d'un CD/DVD Site.\n"
+                       "Le dossier de travail est le dossier de la suite ; les lecteurs sont ceux "
+                       "de la table des lecteurs (PELMORA_DRIVES, sinon "
+                       "~/.config/pelmora/drives)."),
+        {},
+        {}};
+    if (const auto code = toolkit::answerInfoOptions(argc, argv, info))
+        return *code;
+    // Before the menu takes its start folder, which the table turns into a Windows path.
+    const bool newTable = toolkit::prepareDriveTable();
+
     QApplication app(argc, argv);
     toolkit::installFrenchTranslations(app);
+    // The desktop entry the window belongs to (task bars, Wayland).
+    QGuiApplication::setDesktopFileName(QStringLiteral("example.orvane.Pelmora"));
     // The menu decides when the program ends (its close, or a tool started).
     app.setQuitOnLastWindowClosed(false);
 
@@ -17,5 +37,7 @@ int main(int argc, char* argv[]) {
     pelmora::TForm3 site;
     menu.setCompanions(&video, &site);
     menu.show();
+    if (newTable)
+        QTimer::singleShot(0, &menu, [&menu] { toolkit::tellNewDriveTable(&menu); });
     return app.exec();
 }

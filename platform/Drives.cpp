@@ -8,8 +8,11 @@
 #include <QStringList>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <mutex>
 
 namespace platform {
 
@@ -27,6 +30,37 @@ bool hostIsFolder(const QString& hostPath) {
 
 QString linkPath(QChar letter) {
     return driveTableFolder() + u'/' + QChar(letter.toLower()) + u':';
+}
+
+bool tableDefines(QChar letter) {
+    return hostEntryExists(linkPath(letter));
+}
+
+// True when a drive of the table already stands for that folder: the volume
+// is reached through it and needs no letter of its own.
+bool tableReaches(const QString& hostFolder) {
+    const QString wanted = QFileInfo(hostFolder).canonicalFilePath();
+    if (wanted.isEmpty())
+        return false;
+    for (char c = 'A'; c <= 'Z'; ++c) {
+        const QString link = linkPath(QChar(c));
+        if (hostEntryExists(link) && QFileInfo(link).canonicalFilePath() == wanted)
+            return true;
+    }
+    return false;
+}
+
+// Letters given to removable volumes, kept between listings so that a volume
+// keeps its letter while it stays mounted. The walk may run off the window's
+// thread, hence the lock.
+struct RemovableLetters {
+    std::mutex mutex;
+    QList<RemovableDrive> drives;
+};
+
+RemovableLetters& removableLetters() {
+    static RemovableLetters letters;
+    return letters;
 }
 
 // The name in hostFolder that equals name without regard to case, or an empty
@@ -113,9 +147,70 @@ QList<QChar> definedDrives() {
     QList<QChar> drives;
     for (char c = 'A'; c <= 'Z'; ++c) {
         const QChar letter(c);
-        if (c == 'Z' || hostEntryExists(linkPath(letter)))
+        if (c == 'Z' || tableDefines(letter))
             drives << letter;
     }
+    for (const RemovableDrive& drive : removableDrives())
+        drives << drive.letter;
+    std::sort(drives.begin(), drives.end());
+    return drives;
+}
+
+bool createDefaultDriveTable() {
+    const QString folder = driveTableFolder();
+    if (hostEntryExists(folder))
+        return false;
+    if (!QDir().mkpath(QFileInfo(folder).path()))
+        return false;
+    // mkdir, not mkpath: of two programs starting at once, one makes the table.
+    if (::mkdir(QFile::encodeName(folder).constData(), 0777) != 0)
+        return false;
+    const QString home = QDir::homePath();
+    if (::symlink(QFile::encodeName(home).constData(),
+                  QFile::encodeName(folder + QStringLiteral("/c:")).constData()) != 0)
+        return false;
+    return true;
+}
+
+QList<RemovableDrive> removableDrives() {
+    QList<MountPoint> mounts;
+    for (const MountPoint& mount : mountedFileSystems())
+        if (isRemovableMount(mount))
+            mounts << mount;
+
+    RemovableLetters& letters = removableLetters();
+    const std::lock_guard lock(letters.mutex);
+    QList<RemovableDrive> drives;
+    // Volumes still mounted keep their letters, unless the table took one.
+    for (const RemovableDrive& drive : std::as_const(letters.drives)) {
+        const auto mount = std::find_if(mounts.cbegin(), mounts.cend(), [&](const MountPoint& m) {
+            return m.rootPath == drive.mount.rootPath;
+        });
+        if (mount != mounts.cend() && !tableDefines(drive.letter))
+            drives << RemovableDrive{drive.letter, *mount};
+    }
+    auto held = [&drives](QChar letter) {
+        return std::any_of(drives.cbegin(), drives.cend(),
+                           [letter](const RemovableDrive& d) { return d.letter == letter; });
+    };
+    for (const MountPoint& mount : std::as_const(mounts)) {
+        const bool lettered =
+            std::any_of(drives.cbegin(), drives.cend(), [&mount](const RemovableDrive& d) {
+                return d.mount.rootPath == mount.rootPath;
+            });
+        if (lettered || tableReaches(mount.rootPath))
+            continue;
+        QChar free;
+        for (char c = 'D'; c < 'Z' && free.isNull(); ++c)
+            if (!tableDefines(QChar(c)) && !held(QChar(c)))
+                free = QChar(c);
+        if (free.isNull())
+            break; // every letter taken: the volume stays reachable under z:
+        drives << RemovableDrive{free, mount};
+    }
+    std::sort(drives.begin(), drives.end(),
+              [](const RemovableDrive& a, const RemovableDrive& b) { return a.letter < b.letter; });
+    letters.drives = drives;
     return drives;
 }
 
@@ -133,6 +228,9 @@ QString driveHostRoot(QChar letter) {
         return link; // a plain folder standing for the drive
     if (upper == u'Z')
         return QStringLiteral("/");
+    for (const RemovableDrive& drive : removableDrives())
+        if (drive.letter == upper)
+            return drive.mount.rootPath;
     return {};
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Volumes.h"
+
 #include <QList>
 #include <QString>
 
@@ -11,9 +13,25 @@ namespace platform {
 // PELMORA_DRIVES, else $XDG_CONFIG_HOME/pelmora/drives (~/.config/pelmora/drives).
 QString driveTableFolder();
 
-// Upper-case letters of the drives the table defines, plus Z, in order. A drive
-// whose link is broken is still listed (like a reader without medium).
+// Upper-case letters of the drives the table defines, the removable volumes'
+// letters, plus Z, in order. A drive whose link is broken is still listed
+// (like a reader without medium).
 QList<QChar> definedDrives();
+
+// Creates the drive table on a first start, when there is none yet: c: for the
+// user's home folder (z: stands for "/" without an entry). Returns true when it
+// made the table; an existing table, even an empty one, is never touched.
+bool createDefaultDriveTable();
+
+// A mounted removable volume and the drive letter it stands for. Each gets the
+// first letter from D that neither the table nor another volume holds, and
+// keeps it while it stays mounted; a letter the table defines later goes back
+// to the table. No link is written.
+struct RemovableDrive {
+    QChar letter;
+    MountPoint mount;
+};
+QList<RemovableDrive> removableDrives();
 
 // Host folder of a drive's root, or an empty string when the drive is not
 // defined. The folder may not exist (see driveReady).

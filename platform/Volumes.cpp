@@ -2,9 +2,17 @@
 
 #include "platform/Drives.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStorageInfo>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pwd.h>
+#include <unistd.h>
+
+#include <mutex>
 
 namespace platform {
 
@@ -50,7 +58,101 @@ bool deviceIsRemovable(const QByteArray& device) {
     return false;
 }
 
+QList<MountPoint> hostMounts() {
+    QList<MountPoint> mounts;
+    for (const QStorageInfo& storage : QStorageInfo::mountedVolumes()) {
+        if (!storage.isValid())
+            continue;
+        MountPoint mount;
+        mount.rootPath = storage.rootPath();
+        mount.device = storage.device();
+        mount.fileSystemType = storage.fileSystemType();
+        mount.label = storage.isReady() ? storage.name() : QString();
+        mount.removableDevice = deviceIsRemovable(mount.device);
+        mounts << mount;
+    }
+    return mounts;
+}
+
+// The host's mounts, listed again only when the kernel says they changed
+// (poll on /proc/self/mounts): the drive letters are asked for on every path.
+class HostMountCache {
+public:
+    QList<MountPoint> mounts() {
+        const std::lock_guard lock(m_mutex);
+        if (changed())
+            m_mounts = hostMounts();
+        return m_mounts;
+    }
+
+private:
+    bool changed() {
+        if (m_fd < 0) {
+            m_fd = ::open("/proc/self/mounts", O_RDONLY | O_CLOEXEC);
+            return true;
+        }
+        pollfd watch{m_fd, POLLPRI, 0};
+        return ::poll(&watch, 1, 0) > 0 && (watch.revents & (POLLPRI | POLLERR));
+    }
+
+    std::mutex m_mutex;
+    int m_fd = -1; // kept open for the program's life
+    QList<MountPoint> m_mounts;
+};
+
+struct ListerSlot {
+    std::mutex mutex;
+    MountLister lister;
+};
+
+ListerSlot& listerSlot() {
+    static ListerSlot slot;
+    return slot;
+}
+
+QString userName() {
+    if (const passwd* entry = ::getpwuid(::getuid()))
+        return QFile::decodeName(entry->pw_name);
+    return qEnvironmentVariable("USER");
+}
+
 } // namespace
+
+void setMountLister(MountLister lister) {
+    const std::lock_guard lock(listerSlot().mutex);
+    listerSlot().lister = std::move(lister);
+}
+
+QList<MountPoint> mountedFileSystems() {
+    MountLister lister;
+    {
+        const std::lock_guard lock(listerSlot().mutex);
+        lister = listerSlot().lister;
+    }
+    if (lister)
+        return lister();
+    static HostMountCache cache;
+    return cache.mounts();
+}
+
+QStringList removableMediaFolders() {
+    const QString user = userName();
+    if (user.isEmpty())
+        return {};
+    return {QStringLiteral("/media/") + user, QStringLiteral("/run/media/") + user};
+}
+
+bool isRemovableMount(const MountPoint& mount) {
+    const QString root = QDir::cleanPath(mount.rootPath);
+    if (root.isEmpty() || root == u"/")
+        return false; // the system itself, even started from a USB key, is z:
+    if (mount.removableDevice)
+        return true;
+    for (const QString& folder : removableMediaFolders())
+        if (root.startsWith(folder + u'/'))
+            return true;
+    return false;
+}
 
 DriveKind kindOfMount(const QByteArray& fileSystemType, const QByteArray& device,
                       bool removableMedium) {
@@ -69,20 +171,33 @@ DriveKind kindOfMount(const QByteArray& fileSystemType, const QByteArray& device
 
 Volume volumeOf(QChar letter) {
     Volume volume;
-    if (!driveReady(letter)) {
+    const QChar upper = letter.toUpper();
+    for (const RemovableDrive& drive : removableDrives()) {
+        if (drive.letter == upper) {
+            volume.kind = kindOfMount(drive.mount.fileSystemType, drive.mount.device, true);
+            volume.label = drive.mount.label;
+            return volume;
+        }
+    }
+    if (!driveReady(upper)) {
         volume.kind = DriveKind::Removable;
         return volume;
     }
-    const QStorageInfo storage(driveHostRoot(letter));
+    const QString root = QFileInfo(driveHostRoot(upper)).canonicalFilePath();
+    const QStorageInfo storage(root);
     if (!storage.isValid())
         return volume; // a fixed drive whose label cannot be read
     const QByteArray device = storage.device();
     const QByteArray type = storage.fileSystemType();
     volume.kind = kindOfMount(type, device, deviceIsRemovable(device));
-    if (volume.kind == DriveKind::Remote)
+    if (volume.kind == DriveKind::Remote) {
         volume.remoteName = QFile::decodeName(device);
-    else if (storage.isReady())
+        return volume;
+    }
+    if (storage.isReady())
         volume.label = storage.name();
+    if (!root.isEmpty() && QDir::cleanPath(storage.rootPath()) != root)
+        volume.folderName = QFileInfo(root).fileName();
     return volume;
 }
 

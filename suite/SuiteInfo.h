@@ -1,5 +1,7 @@
 #pragma once
 
+#include "suite/Version.h"
+
 #include <QString>
 #include <QStringView>
 
@@ -10,7 +12,7 @@ namespace suite {
 
 // Shown by the launcher's menu, the converter and the CD/DVD site window.
 inline QString versionText() {
-    return QStringLiteral("Version 3.2 - 2026");
+    return QStringLiteral("Version " PELMORA_VERSION " - " PELMORA_RELEASE_YEAR);
 }
 
 // Address A: the author's site (the launcher's two link labels both open it).

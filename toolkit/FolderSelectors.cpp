@@ -8,6 +8,7 @@
 #include "platform/WorkingFolder.h"
 #include "toolkit/MessageBox.h"
 
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
@@ -144,6 +145,9 @@ QString driveEntryText(QChar letter, const platform::Volume& volume) {
     case platform::DriveKind::Remote:
         return text + u' ' + volume.remoteName.toLower();
     default:
+        // A folder standing for a drive is known by its own name, kept as written.
+        if (!volume.folderName.isEmpty())
+            return text + QStringLiteral(" [") + volume.folderName + u']';
         return text + QStringLiteral(" [") + volume.label.toLower() + u']';
     }
 }
@@ -374,6 +378,45 @@ DriveComboBox::DriveComboBox(QWidget* parent)
     : QComboBox(parent), m_drive(platform::winpath::driveLetter(platform::currentFolder())) {
     readDrives();
     connect(this, &QComboBox::activated, this, &DriveComboBox::chooseFromUser);
+    // Media come and go while the window is shown: the media folders and the
+    // table tell at once where they can, a light poll catches the rest.
+    m_poll.setInterval(PollInterval);
+    connect(&m_poll, &QTimer::timeout, this, &DriveComboBox::followDrives);
+    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &DriveComboBox::followDrives);
+}
+
+void DriveComboBox::showEvent(QShowEvent* event) {
+    QComboBox::showEvent(event);
+    QStringList folders = platform::removableMediaFolders();
+    folders << platform::driveTableFolder();
+    for (const QString& folder : std::as_const(folders))
+        if (QFileInfo(folder).isDir() && !m_watcher.directories().contains(folder))
+            m_watcher.addPath(folder);
+    followDrives();
+    m_poll.start();
+}
+
+void DriveComboBox::hideEvent(QHideEvent* event) {
+    m_poll.stop();
+    QComboBox::hideEvent(event);
+}
+
+void DriveComboBox::followDrives() {
+    QStringList drives;
+    for (const QChar letter : platform::definedDrives())
+        drives << QString(letter) + platform::driveHostRoot(letter);
+    if (drives == m_shownDrives)
+        return;
+    readDrives();
+    // The drive in use has gone (its medium taken out): the folder list shows
+    // what is left, and stays on the drive's letter until another is chosen.
+    if (m_dirs && findData(QString(m_drive)) < 0) {
+        try {
+            m_dirs->refresh();
+        } catch (const platform::Error&) {
+            // Nothing left to list: the entries stay until another drive is chosen.
+        }
+    }
 }
 
 void DriveComboBox::setDirList(DirectoryListBox* list) {
@@ -404,19 +447,40 @@ void DriveComboBox::setDrive(QChar letter) {
 void DriveComboBox::readDrives() {
     const QSignalBlocker blocker(this);
     clear();
+    m_shownDrives.clear();
     for (const QChar letter : platform::definedDrives()) {
         const platform::Volume volume = platform::volumeOf(letter);
         addItem(driveIcon(volume.kind, style()), driveEntryText(letter, volume), QString(letter));
+        m_shownDrives << QString(letter) + platform::driveHostRoot(letter);
     }
     selectLetter(m_drive);
+}
+
+QString driveNotReadyText(QChar letter) {
+    // The letter is the one the selector shows.
+    return QStringLiteral("Le lecteur %1: n'est pas prêt : insérez-y un support, ou vérifiez "
+                          "où il mène dans la table des lecteurs.")
+        .arg(letter.toLower());
 }
 
 void DriveComboBox::chooseFromUser(int index) {
     const QString letter = itemData(index).toString();
     if (letter.isEmpty())
         return;
-    // A drive without medium must not leave the window stuck on it.
-    runGuarded([&] { setDrive(letter.at(0)); }, window());
+    // A drive without medium must not leave the window stuck on it; the box
+    // says which drive it is.
+    runGuarded(
+        [&] {
+            try {
+                setDrive(letter.at(0));
+            } catch (const platform::IoError& error) {
+                if (error.code() != platform::ErrNotReady)
+                    throw;
+                throw platform::Error(errorBoxText(error.message()) + u'\r' +
+                                      driveNotReadyText(letter.at(0)));
+            }
+        },
+        window());
     selectLetter(m_drive);
 }
 

@@ -3,10 +3,12 @@
 #include "platform/Volumes.h"
 
 #include <QComboBox>
+#include <QFileSystemWatcher>
 #include <QListWidget>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 class QFontMetrics;
 class QLabel;
@@ -24,8 +26,12 @@ class DriveComboBox;
 // the drive, until the text fits or only the last name is left.
 QString shortenFolder(const QString& folder, const QFontMetrics& metrics, int width);
 
-// Text of a drive selector entry: "c: [label]", "x: \\server\share" or "a:".
+// Text of a drive selector entry: "c: [label]", "c: [Folder]" for a folder of
+// a larger file system, "x: \\server\share" or "a:".
 QString driveEntryText(QChar letter, const platform::Volume& volume);
+
+// Second line of the error box of a drive that has no medium.
+QString driveNotReadyText(QChar letter);
 
 // The normal files of a folder (no folders, no hidden or system files) that
 // match the mask, sorted.
@@ -114,9 +120,17 @@ public:
     void setDrive(QChar letter);
     // Reads the drives afresh (a medium inserted, a drive added).
     void readDrives();
+    // Reads the drives again when a letter came, went or moved since.
+    void followDrives();
+
+    static constexpr int PollInterval = 1500; // ms
 
 signals:
     void changed();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     friend class DirectoryListBox;
@@ -126,6 +140,9 @@ private:
 
     QChar m_drive;
     QPointer<DirectoryListBox> m_dirs;
+    QStringList m_shownDrives; // letter and host root of each entry
+    QTimer m_poll;
+    QFileSystemWatcher m_watcher;
 };
 
 } // namespace toolkit

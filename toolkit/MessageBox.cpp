@@ -5,8 +5,10 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpacerItem>
 
 #include <exception>
 #include <optional>
@@ -23,6 +25,21 @@ MessageHook& hook() {
 QString& titleSlot() {
     static QString title;
     return title;
+}
+
+// A box with a short text would cut its own caption: the window manager
+// draws the title with a bold font beside its icon and buttons.
+void makeRoomForCaption(QMessageBox& box) {
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (!grid || box.windowTitle().isEmpty())
+        return;
+    QFont bold = box.font();
+    bold.setBold(true);
+    const QFontMetrics metrics(bold);
+    const int titleBarButtons = 5 * metrics.height();
+    const int wanted = metrics.horizontalAdvance(box.windowTitle()) + titleBarButtons;
+    grid->addItem(new QSpacerItem(wanted, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                  grid->rowCount(), 0, 1, grid->columnCount());
 }
 
 QMessageBox::Icon toQtIcon(BoxIcon icon) {
@@ -88,6 +105,7 @@ Answer showMessage(const MessageRequest& request) {
         box.setEscapeButton(cancel);
     else if (no)
         box.setEscapeButton(no);
+    makeRoomForCaption(box);
     box.exec();
     const auto* clicked = box.clickedButton();
     if (clicked && clicked == yes)

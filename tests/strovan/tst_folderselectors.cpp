@@ -11,8 +11,10 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -96,6 +98,7 @@ private slots:
     void choosingADrive();
     void sameDriveStaysPut();
     void driveWithoutMediumKeepsTheWindowUsable();
+    void selectorFollowsVolumes();
     void userChoiceOfADriveWithoutMedium();
     void rememberedFolderGoneFallsBackToRoot();
     void comboAloneMakesTheDriveCurrent();
@@ -326,9 +329,9 @@ void TestFolderSelectors::driveEntries() {
     const QList<QChar> drives = platform::definedDrives();
     QCOMPARE(dcb.count(), drives.size());
     QCOMPARE(dcb.itemText(0), QStringLiteral("a:")); // no medium: the letter alone
-    const QString c = dcb.itemText(1);
-    QVERIFY2(c.startsWith(QStringLiteral("c: [")) && c.endsWith(u']'), qPrintable(c));
-    QCOMPARE(c, c.toLower());
+    // A drive that is a folder of a larger file system goes by the folder's name.
+    QCOMPARE(dcb.itemText(1),
+             QStringLiteral("c: [%1]").arg(QFileInfo(platform::driveHostRoot(u'C')).fileName()));
     for (int i = 0; i < dcb.count(); ++i) {
         QCOMPARE(dcb.itemText(i).left(2), QString(drives[i].toLower()) + u':');
         QVERIFY(!dcb.itemIcon(i).isNull());
@@ -388,6 +391,30 @@ void TestFolderSelectors::driveWithoutMediumKeepsTheWindowUsable() {
     QCOMPARE(s.dlb->directory(), QStringLiteral("X:\\"));
 }
 
+void TestFolderSelectors::selectorFollowsVolumes() {
+    QList<platform::MountPoint> mounts;
+    platform::setMountLister([&mounts] { return mounts; });
+    const auto restore = qScopeGuard([&mounts] {
+        mounts.clear();
+        platform::removableDrives();
+        platform::setMountLister({});
+    });
+    const QString card = m_drives->hostRoot() + QStringLiteral("/carte");
+    QVERIFY(QDir().mkpath(card));
+    Selectors s;
+    s.window.show();
+    QCOMPARE(s.dcb->findText(QStringLiteral("d:")), -1);
+    mounts << platform::MountPoint{card, "/dev/sdb1", "vfat", QStringLiteral("CARTE"), true};
+    QTRY_VERIFY(s.dcb->findText(QStringLiteral("d:")) >= 0); // no restart
+    s.dcb->setDrive(u'D');
+    QCOMPARE(s.dlb->directory(), QStringLiteral("D:\\"));
+    // Taken out while in use: the entry goes, the lists stay usable.
+    mounts.clear();
+    QTRY_COMPARE(s.dcb->findText(QStringLiteral("d:")), -1);
+    s.dcb->setDrive(u'X');
+    QCOMPARE(s.dlb->directory(), QStringLiteral("X:\\"));
+}
+
 void TestFolderSelectors::userChoiceOfADriveWithoutMedium() {
     m_drives->addBrokenDrive(u'D');
     Selectors s;
@@ -396,7 +423,12 @@ void TestFolderSelectors::userChoiceOfADriveWithoutMedium() {
     QVERIFY(d >= 0);
     s.dcb->setCurrentIndex(d);
     emit s.dcb->activated(d);
-    QCOMPARE(boxes.texts, QStringList{QStringLiteral("Erreur E/S 21.")});
+    // The code's message, then which drive is not ready.
+    QCOMPARE(boxes.texts.size(), 1);
+    const QStringList lines = boxes.texts.first().split(u'\r');
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines[0], QStringLiteral("Erreur E/S 21."));
+    QVERIFY2(lines[1].contains(QStringLiteral("d:")), qPrintable(lines[1]));
     QCOMPARE(s.dcb->drive(), QChar(u'C'));
     QVERIFY(s.dcb->currentText().startsWith(QStringLiteral("c:")));
     QCOMPARE(s.dlb->directory(), QStringLiteral("C:\\Suite\\Strovan.2005"));
@@ -455,23 +487,46 @@ void TestFolderSelectors::driveEntryTexts_data() {
     QTest::addColumn<int>("kind");
     QTest::addColumn<QString>("label");
     QTest::addColumn<QString>("remote");
+    QTest::addColumn<QString>("folder");
     QTest::addColumn<QString>("expected");
     using K = platform::DriveKind;
-    QTest::newRow("fixed") << int(K::Fixed) << "Données" << "" << "c: [données]";
-    QTest::newRow("fixed, no label") << int(K::Fixed) << "" << "" << "c: []";
-    QTest::newRow("cd-rom") << int(K::CdRom) << "SITE_2026" << "" << "c: [site_2026]";
-    QTest::newRow("ram") << int(K::RamDisk) << "RAM" << "" << "c: [ram]";
-    QTest::newRow("network") << int(K::Remote) << "" << "//Serveur/Partage"
+    QTest::newRow("fixed") << int(K::Fixed) << "Données"
+                           << ""
+                           << ""
+                           << "c: [données]";
+    QTest::newRow("fixed, no label") << int(K::Fixed) << ""
+                                     << ""
+                                     << ""
+                                     << "c: []";
+    QTest::newRow("folder of a larger volume") << int(K::Fixed) << "Données"
+                                               << ""
+                                               << "Pelmora"
+                                               << "c: [Pelmora]";
+    QTest::newRow("cd-rom") << int(K::CdRom) << "SITE_2026"
+                            << ""
+                            << ""
+                            << "c: [site_2026]";
+    QTest::newRow("ram") << int(K::RamDisk) << "RAM"
+                         << ""
+                         << ""
+                         << "c: [ram]";
+    QTest::newRow("network") << int(K::Remote) << ""
+                             << "//Serveur/Partage"
+                             << ""
                              << "c: //serveur/partage";
-    QTest::newRow("removable") << int(K::Removable) << "CLE" << "" << "c:";
+    QTest::newRow("removable") << int(K::Removable) << "CLE"
+                               << ""
+                               << ""
+                               << "c:";
 }
 
 void TestFolderSelectors::driveEntryTexts() {
     QFETCH(int, kind);
     QFETCH(QString, label);
     QFETCH(QString, remote);
+    QFETCH(QString, folder);
     QFETCH(QString, expected);
-    const platform::Volume volume{platform::DriveKind(kind), label, remote};
+    const platform::Volume volume{platform::DriveKind(kind), label, remote, folder};
     QCOMPARE(toolkit::driveEntryText(u'C', volume), expected);
 }
 

@@ -1,0 +1,66 @@
+// --help and --version of both programs: answered on standard output before
+// any window, without a display, and without making a drive table.
+
+#include "suite/Version.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestCommandLine : public QObject {
+    Q_OBJECT
+
+private slots:
+    void infoOptions_data();
+    void infoOptions();
+};
+
+void TestCommandLine::infoOptions_data() {
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("expected"); // lines or parts the output must hold
+    const QString pelmora = QStringLiteral(PELMORA_EXE);
+    const QString strovan = QStringLiteral(STROVAN_EXE);
+    const QString version = QStringLiteral(PELMORA_VERSION);
+    QTest::newRow("pelmora --version")
+        << pelmora << QStringList{"--version"} << QStringList{"Pelmora " + version + "\n"};
+    QTest::newRow("strovan -v") << strovan << QStringList{"-v"}
+                                << QStringList{"Strovan " + version + "\n"};
+    QTest::newRow("strovan MENU --version")
+        << strovan << QStringList{"MENU", "--version"} << QStringList{"Strovan " + version + "\n"};
+    QTest::newRow("pelmora --help")
+        << pelmora << QStringList{"--help"} << QStringList{"--help", "--version", "PELMORA_DRIVES"};
+    QTest::newRow("strovan -h, Qt's own option beside it")
+        << strovan << QStringList{"-platform", "xcb", "-h"}
+        << QStringList{"--help", "--version", "MENU", ".MOD"};
+}
+
+void TestCommandLine::infoOptions() {
+    QFETCH(QString, program);
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, expected);
+    QTemporaryDir home;
+    QVERIFY(home.isValid());
+    const QString table = home.path() + QStringLiteral("/drives");
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    environment.insert(QStringLiteral("PELMORA_DRIVES"), table);
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 0);
+    const QString output = QString::fromLocal8Bit(process.readAllStandardOutput());
+    for (const QString& part : expected)
+        QVERIFY2(output.contains(part), qPrintable(output));
+    if (expected.size() == 1)
+        QCOMPARE(output, expected.first()); // the version line and nothing else
+    QVERIFY(!QDir(table).exists());
+}
+
+QTEST_GUILESS_MAIN(TestCommandLine)
+#include "tst_commandline.moc"
