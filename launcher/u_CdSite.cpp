@@ -13,11 +13,11 @@
 #include "toolkit/Documents.h"
 #include "toolkit/FolderSelectors.h"
 #include "toolkit/MessageBox.h"
+#include "toolkit/OpenFileDialog.h"
 #include "toolkit/Widgets.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFileDialog>
 #include <QGroupBox>
 #include <QIcon>
 #include <QLabel>
@@ -78,25 +78,19 @@ const QString IconFolder = QStringLiteral("\\ico\\");
 const QString HelpDocument = QStringLiteral("\\CD_Site.mht");
 
 const QString DialogTitle = QStringLiteral("Ouvrir");
+const QString IconFiles = QStringLiteral("Icônes (*.ico)");
+const QString AllFiles = QStringLiteral("Tous les fichiers (*.*)");
 } // namespace text
 
 const QColor Orange(255, 128, 0);
 const QColor Red(255, 0, 0);
 
 QString realIconDialog(QWidget* parent, const QString& hostFolder) {
-    QFileDialog dialog(parent, text::DialogTitle, hostFolder);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    const QString chosen = toolkit::OpenFileDialog::getOpenFileName(
+        parent, text::DialogTitle, platform::toWindowsPath(hostFolder),
+        {{text::IconFiles, QStringLiteral("*.ico")}, {text::AllFiles, QStringLiteral("*.*")}});
     // A typed name of a file that does not exist is taken as it is.
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilter(QStringLiteral("Tous les fichiers (*)"));
-    dialog.setLabelText(QFileDialog::LookIn, QStringLiteral("Regarder dans :"));
-    dialog.setLabelText(QFileDialog::FileName, QStringLiteral("Nom du fichier :"));
-    dialog.setLabelText(QFileDialog::FileType, QStringLiteral("Type :"));
-    dialog.setLabelText(QFileDialog::Accept, QStringLiteral("&Ouvrir"));
-    dialog.setLabelText(QFileDialog::Reject, QStringLiteral("Annuler"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return {};
-    return dialog.selectedFiles().constFirst();
+    return chosen.isEmpty() ? QString() : platform::toHostPathExactName(chosen);
 }
 
 IconDialog& iconDialog() {

@@ -8,12 +8,13 @@
 #include "TempDrives.h"
 #include "toolkit/FolderSelectors.h"
 #include "toolkit/MessageBox.h"
+#include "toolkit/OpenFileDialog.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -572,35 +573,55 @@ private slots:
     }
 
     void realBrowseDialogStartsInTheIconsAndAcceptsNewNames_data() {
-        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("typed"); // empty: cancelled
         QTest::addColumn<QString>("expected");
+        QTest::newRow("icon of the list") << "autre.ico"
+                                          << "C:\\Pelmora\\ico\\autre.ico";
         QTest::newRow("new name typed") << "nouveau.ico"
                                         << "C:\\Pelmora\\ico\\nouveau.ico";
+        QTest::newRow("full path typed") << "X:\\index.htm"
+                                         << "X:\\index.htm";
         QTest::newRow("cancelled") << ""
                                    << "";
     }
     void realBrowseDialogStartsInTheIconsAndAcceptsNewNames() {
         QFETCH(QString, typed);
         QFETCH(QString, expected);
-        QString startedIn;
+        m_drives->writeFile("C:\\Pelmora\\ico\\lisezmoi.txt", "texte");
+        const auto remove = qScopeGuard([&] { QFile::remove(suiteHost("ico/lisezmoi.txt")); });
+        const QString working = platform::currentFolder();
+        QString startedIn, title;
+        QStringList listed, buttons;
         bool found = false;
         QTimer::singleShot(0, this, [&] {
-            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            auto* dialog =
+                qobject_cast<toolkit::OpenFileDialog*>(QApplication::activeModalWidget());
             if (!dialog)
                 return;
             found = true;
-            startedIn = dialog->directory().canonicalPath();
+            title = dialog->windowTitle();
+            startedIn = dialog->directory();
+            for (int i = 0; i < dialog->files()->count(); ++i)
+                listed << dialog->files()->item(i)->text();
+            for (const QPushButton* b : dialog->findChildren<QPushButton*>())
+                buttons << b->text();
             if (typed.isEmpty()) {
                 dialog->reject();
                 return;
             }
-            dialog->selectFile(typed);
-            static_cast<QDialog*>(dialog)->accept();
+            dialog->nameEdit()->setText(typed);
+            QTest::keyClick(dialog->nameEdit(), Qt::Key_Return);
         });
         button("BtParcourir")->click();
         QVERIFY(found);
-        QCOMPARE(startedIn, QDir(suiteHost("ico")).canonicalPath());
+        QCOMPARE(title, QStringLiteral("Ouvrir"));
+        QCOMPARE(startedIn, QStringLiteral("C:\\Pelmora\\ico"));
+        // Icons only (other tests leave more of them there).
+        QVERIFY(listed.contains("autre.ico") && listed.contains("site.ico"));
+        QCOMPARE(listed.filter(QRegularExpression("\\.ico$")), listed);
+        QCOMPARE(buttons, (QStringList{"Ouvrir", "Annuler"}));
         QCOMPARE(IconPath, expected);
+        QCOMPARE(platform::currentFolder(), working);
     }
 
     void showingPreselectsTheVirtualDrive_data() {
