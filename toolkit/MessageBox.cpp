@@ -26,8 +26,10 @@ QString& titleSlot() {
     return title;
 }
 
-// Room left between a placed box and what it must not cover.
+// Room left between a placed box and what it must not cover; above a box,
+// room for the title bar the window manager may add once it is shown.
 constexpr int Gap = 8;
+constexpr int TitleBarRoom = 32;
 
 QMessageBox::Icon toQtIcon(BoxIcon icon) {
     switch (icon) {
@@ -55,10 +57,10 @@ void placeClearOf(QMessageBox& box, const QWidget* keep) {
     const QScreen* screen = keep->screen();
     const QRect available = screen ? screen->availableGeometry() : QRect(QPoint(), size * 4);
     const QPoint candidates[] = {
-        {area.left(), area.bottom() + 1 + Gap},
+        {area.left(), area.bottom() + 1 + TitleBarRoom},
         {window.right() + 1 + Gap, window.top()},
         {window.left() - Gap - size.width(), window.top()},
-        {area.left(), area.top() - Gap - size.height()},
+        {area.left(), area.top() - Gap - size.height() - TitleBarRoom},
     };
     for (const QPoint& at : candidates) {
         if (available.contains(QRect(at, size))) {
