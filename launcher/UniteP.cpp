@@ -9,6 +9,7 @@
 #include "platform/WorkingFolder.h"
 #include "suite/SuiteInfo.h"
 #include "toolkit/Documents.h"
+#include "toolkit/FocusFrame.h"
 #include "toolkit/Jpeg.h"
 #include "toolkit/MessageBox.h"
 #include "toolkit/Widgets.h"
@@ -187,6 +188,8 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
             setTabOrder(previous, next);
         previous = next;
     }
+
+    toolkit::showFocusFromTheStart(this);
 
     if (const QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());

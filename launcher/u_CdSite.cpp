@@ -11,6 +11,7 @@
 #include "suite/SuiteInfo.h"
 #include "toolkit/Cursors.h"
 #include "toolkit/Documents.h"
+#include "toolkit/FocusFrame.h"
 #include "toolkit/FolderSelectors.h"
 #include "toolkit/MessageBox.h"
 #include "toolkit/OpenFileDialog.h"
@@ -253,6 +254,7 @@ TForm3::TForm3(QWidget* parent) : QWidget(parent, Qt::Window) {
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
     m_dcb->setFocus(); // the instructions were made first, and would take it
+    toolkit::showFocusFromTheStart(this);
 }
 
 void TForm3::setStatus(const QString& status) {
