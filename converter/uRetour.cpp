@@ -1,8 +1,10 @@
 #include "converter/uRetour.h"
 
+#include "platform/Drives.h"
 #include "platform/Errors.h"
 #include "platform/Process.h"
 #include "platform/WorkingFolder.h"
+#include "toolkit/SingleMenu.h"
 
 namespace strovan {
 
@@ -34,6 +36,9 @@ QString ParentFolder(const QString& path) {
 void ReturnToMenu() {
     const QString parent = ParentFolder(StartFolder());
     platform::setCurrentFolder(parent);
+    // One menu at a time: the one running for this suite comes forward.
+    if (toolkit::bringMenuForward(platform::toHostPath(parent)))
+        return;
     // The explicit path keeps a blank in the suite's folder from choosing
     // another program. A menu that does not start is said: the user would
     // otherwise wait for a window that never comes.

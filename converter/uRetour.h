@@ -20,7 +20,8 @@ QString StartFolder();
 QString ParentFolder(const QString& path);
 
 // Makes the parent of the start folder the working folder and starts the menu
-// program there; the converter keeps running. Raises platform::IoError when
+// program there, unless the menu already runs for that suite folder: it then
+// comes forward instead. The converter keeps running. Raises platform::IoError when
 // that folder cannot be made current (nothing is started then), and
 // platform::Error when the menu program is missing or does not start.
 void ReturnToMenu();

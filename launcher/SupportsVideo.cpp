@@ -70,6 +70,8 @@ TFormVideo::TFormVideo(QWidget* parent) : QWidget(parent, Qt::Window) {
                                          : QIcon(QPixmap::fromImage(quitPicture)));
     m_quit->setIconSize(QSize(32, 32));
     m_quit->setToolTip(QStringLiteral("Fermer"));
+    // Reached from the keyboard too, before the text box.
+    m_quit->setFocusPolicy(Qt::StrongFocus);
     toolkit::place(m_quit, 280, 8, 49, 49);
     connect(m_quit, &QPushButton::clicked, this, &TFormVideo::BtQuitterClick);
 
@@ -80,6 +82,8 @@ TFormVideo::TFormVideo(QWidget* parent) : QWidget(parent, Qt::Window) {
     m_memo->setObjectName(QStringLiteral("Memo1"));
     m_memo->setPlainText(helpLines().join(u'\n'));
     m_memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Tab leaves the text box instead of trapping the keyboard in it.
+    m_memo->setTabChangesFocus(true);
     toolkit::place(m_memo, 8, 16, 297, 249);
 
     auto* author = new QLabel(suite::authorLabelText(), this);

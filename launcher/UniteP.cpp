@@ -9,6 +9,7 @@
 #include "platform/WorkingFolder.h"
 #include "suite/SuiteInfo.h"
 #include "toolkit/Documents.h"
+#include "toolkit/FocusFrame.h"
 #include "toolkit/Jpeg.h"
 #include "toolkit/MessageBox.h"
 #include "toolkit/Widgets.h"
@@ -91,6 +92,10 @@ const QList<ToolRow>& toolRows() {
     return rows;
 }
 
+const char* const TabOrder[] = {"SpeedButton2", "SpeedButton5", "BtSiteHtm",    "SpeedButton6",
+                                "SpeedButton3", "SpeedButton4", "SpeedButton1", "BtVideo",
+                                "PreRequis",    "BtFin",        "BtAide"};
+
 } // namespace
 
 const QString& StartFolder() {
@@ -121,21 +126,12 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
         banner->setPixmap(QPixmap::fromImage(picture));
     toolkit::place(banner, 31, 16, 482, 89);
 
-    // Created in their tab order: Fermer takes the focus first.
-    auto* fin = new toolkit::BitButton(toolkit::BitButton::Kind::Close, text::Fin, this);
-    fin->setObjectName(QStringLiteral("BtFin"));
-    toolkit::place(fin, 559, 47, 71, 33);
-    connect(fin, &QPushButton::clicked, this, &TForm1::BtFinClick);
-
-    auto* aide = new toolkit::BitButton(toolkit::BitButton::Kind::Help, text::Aide, this);
-    aide->setObjectName(QStringLiteral("BtAide"));
-    toolkit::place(aide, 559, 8, 71, 33);
-    connect(aide, &QPushButton::clicked, this, &TForm1::BtAideClick);
-
     auto speed = [this, &bold](const char* name, const QString& caption, QRect geometry) {
         auto* button = new toolkit::SpeedButton(caption, this);
         button->setObjectName(QString::fromLatin1(name));
         button->setFont(bold);
+        // Every action is reachable from the keyboard too.
+        button->setFocusPolicy(Qt::StrongFocus);
         button->setGeometry(geometry);
         return button;
     };
@@ -152,6 +148,17 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
             &TForm1::BtSiteHtmClick);
     connect(speed("BtVideo", text::Video, {330, 287, 305, 33}), &QPushButton::clicked, this,
             &TForm1::BtVideoClick);
+
+    // Created after the menu's buttons: the focus starts on the first tool.
+    auto* fin = new toolkit::BitButton(toolkit::BitButton::Kind::Close, text::Fin, this);
+    fin->setObjectName(QStringLiteral("BtFin"));
+    toolkit::place(fin, 559, 47, 71, 33);
+    connect(fin, &QPushButton::clicked, this, &TForm1::BtFinClick);
+
+    auto* aide = new toolkit::BitButton(toolkit::BitButton::Kind::Help, text::Aide, this);
+    aide->setObjectName(QStringLiteral("BtAide"));
+    toolkit::place(aide, 559, 8, 71, 33);
+    connect(aide, &QPushButton::clicked, this, &TForm1::BtAideClick);
 
     auto* label1 = new toolkit::LinkLabel(suite::addressA(), this);
     label1->setObjectName(QStringLiteral("Label1"));
@@ -170,6 +177,19 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     label2->setObjectName(QStringLiteral("Label2"));
     label2->setFont(label);
     toolkit::place(label2, 411, 368, 176, 20);
+
+    // The buttons of the menu grid in reading order, the first tool first (so
+    // that Space never ends the launcher by surprise), then the prerequisites,
+    // then Fermer and Aide.
+    QWidget* previous = nullptr;
+    for (const char* name : TabOrder) {
+        QWidget* next = button(QString::fromLatin1(name));
+        if (previous)
+            setTabOrder(previous, next);
+        previous = next;
+    }
+
+    toolkit::showFocusFromTheStart(this);
 
     if (const QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
@@ -196,7 +216,7 @@ void TForm1::ToolButtonClick(int row) {
         LaunchInFolder(tool.program, QStringLiteral("MENU"), folder, platform::ShowNormal);
     if (result > 32) {
         emit terminating();
-        QCoreApplication::quit();
+        endLauncher();
         return;
     }
     // The launcher stays: the user must not be left with no window and no word.
@@ -258,7 +278,17 @@ void TForm1::BtFinClick() {
 void TForm1::closeEvent(QCloseEvent* event) {
     // Closing the menu ends the program, even with the other windows shown.
     QWidget::closeEvent(event);
-    QCoreApplication::quit();
+    endLauncher();
+}
+
+void TForm1::endLauncher() {
+    // quit() first asks every window to close, and the companions refuse
+    // (their close box only hides them): exit() ends the loop whatever is shown.
+    if (m_video)
+        m_video->hide();
+    if (m_site)
+        m_site->hide();
+    QCoreApplication::exit(0);
 }
 
 } // namespace pelmora

@@ -61,6 +61,7 @@ protected:
 
 private:
     void openAddressA();
+    void endLauncher();
 
     QList<ToolEntry> m_tools;
     TFormVideo* m_video = nullptr;

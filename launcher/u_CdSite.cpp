@@ -5,20 +5,24 @@
 #include "launcher/UniteP.h"
 #include "platform/Drives.h"
 #include "platform/FileSystem.h"
+#include "platform/Ini.h"
 #include "platform/Process.h"
 #include "platform/WinPath.h"
 #include "suite/SuiteInfo.h"
 #include "toolkit/Cursors.h"
 #include "toolkit/Documents.h"
+#include "toolkit/FocusFrame.h"
 #include "toolkit/FolderSelectors.h"
 #include "toolkit/MessageBox.h"
+#include "toolkit/OpenFileDialog.h"
 #include "toolkit/Widgets.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFileDialog>
 #include <QGroupBox>
+#include <QIcon>
 #include <QLabel>
+#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QStyle>
 
@@ -58,33 +62,36 @@ const QString Ask = QStringLiteral(
     "Voulez-vous enregistrer ? Ne cliquez le bouton Oui, que si Autorun.inf vous semble correct");
 const QString Failed =
     QStringLiteral("L'un des composants n'est pas sélectionné correctement.\rRecommencez");
+const QString Saved = QStringLiteral("Racine du disque virtuel enregistrée : %1");
+const QString NoIcon = QStringLiteral("aucune icône choisie");
+const QString IconMissing = QStringLiteral("icône absente : %1");
+const QString ProgramMissing = QStringLiteral("programme Zolvex.exe absent de %1");
+const QString WriteRefused = QStringLiteral("écriture refusée sur %1");
 const QString StepAutorun = QStringLiteral("Copie Autorun.inf");
 const QString StepProgram = QStringLiteral("Copie Zolvex.exe");
 
-const QString ProgramSource = QStringLiteral("\\racineCD\\Zolvex.exe");
+const QString ProgramFolder = QStringLiteral("\\racineCD");
+const QString ProgramSource = ProgramFolder + QStringLiteral("\\Zolvex.exe");
+const QString SettingsFile = QStringLiteral("\\SUBST.INI");
+const QString SettingsSection = QStringLiteral("DISQUES");
+const QString SettingsKey = QStringLiteral("Virtuel");
 const QString IconFolder = QStringLiteral("\\ico\\");
 const QString HelpDocument = QStringLiteral("\\CD_Site.mht");
 
 const QString DialogTitle = QStringLiteral("Ouvrir");
+const QString IconFiles = QStringLiteral("Icônes (*.ico)");
+const QString AllFiles = QStringLiteral("Tous les fichiers (*.*)");
 } // namespace text
 
 const QColor Orange(255, 128, 0);
 const QColor Red(255, 0, 0);
 
 QString realIconDialog(QWidget* parent, const QString& hostFolder) {
-    QFileDialog dialog(parent, text::DialogTitle, hostFolder);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    const QString chosen = toolkit::OpenFileDialog::getOpenFileName(
+        parent, text::DialogTitle, platform::toWindowsPath(hostFolder),
+        {{text::IconFiles, QStringLiteral("*.ico")}, {text::AllFiles, QStringLiteral("*.*")}});
     // A typed name of a file that does not exist is taken as it is.
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilter(QStringLiteral("Tous les fichiers (*)"));
-    dialog.setLabelText(QFileDialog::LookIn, QStringLiteral("Regarder dans :"));
-    dialog.setLabelText(QFileDialog::FileName, QStringLiteral("Nom du fichier :"));
-    dialog.setLabelText(QFileDialog::FileType, QStringLiteral("Type :"));
-    dialog.setLabelText(QFileDialog::Accept, QStringLiteral("&Ouvrir"));
-    dialog.setLabelText(QFileDialog::Reject, QStringLiteral("Annuler"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return {};
-    return dialog.selectedFiles().constFirst();
+    return chosen.isEmpty() ? QString() : platform::toHostPathExactName(chosen);
 }
 
 IconDialog& iconDialog() {
@@ -145,6 +152,7 @@ TForm3::TForm3(QWidget* parent) : QWidget(parent, Qt::Window) {
     memo2->setObjectName(QStringLiteral("Memo2"));
     memo2->setPlainText(instructionLines().join(u'\n'));
     memo2->setReadOnly(true);
+    memo2->setTabChangesFocus(true);
     memo2->setFont(buttonFont);
     toolkit::setBackground(memo2, QColor(0, 0, 255));
     toolkit::setTextColour(memo2, QColor(255, 255, 0));
@@ -176,17 +184,20 @@ TForm3::TForm3(QWidget* parent) : QWidget(parent, Qt::Window) {
     auto* parcourir = new QPushButton(text::Parcourir, group4);
     parcourir->setObjectName(QStringLiteral("BtParcourir"));
     toolkit::place(parcourir, 16, 24, 145, 25);
+    m_parcourir = parcourir;
     connect(parcourir, &QPushButton::clicked, this, &TForm3::BtParcourirClick);
 
     m_memo1 = new QPlainTextEdit(group5);
     m_memo1->setObjectName(QStringLiteral("Memo1"));
     m_memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_memo1->setTabChangesFocus(true);
     toolkit::setBackground(m_memo1, Qt::white);
     toolkit::place(m_memo1, 7, 16, 265, 137);
 
     auto* enreg = new toolkit::SpeedButton(text::Enreg, this);
     enreg->setObjectName(QStringLiteral("BtEnreg"));
     enreg->setFont(buttonFont);
+    enreg->setFocusPolicy(Qt::StrongFocus);
     toolkit::setTextColour(enreg, Red);
     toolkit::place(enreg, 198, 286, 281, 33);
     connect(enreg, &QPushButton::clicked, this, &TForm3::BtEnregClick);
@@ -201,6 +212,7 @@ TForm3::TForm3(QWidget* parent) : QWidget(parent, Qt::Window) {
     auto* quitter = new toolkit::SpeedButton(text::Quitter, this);
     quitter->setObjectName(QStringLiteral("BtQuitter"));
     quitter->setFont(buttonFont);
+    quitter->setFocusPolicy(Qt::StrongFocus);
     quitter->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
     quitter->setIconSize(QSize(16, 16));
     toolkit::setTextColour(quitter, Red);
@@ -234,6 +246,15 @@ TForm3::TForm3(QWidget* parent) : QWidget(parent, Qt::Window) {
     auto* version = new QLabel(suite::versionText() + text::NoSpam, group9);
     version->setObjectName(QStringLiteral("Label4"));
     toolkit::place(version, 24, 80, 242, 13);
+
+    // The steps in their own order, then the save, the other buttons and the
+    // two text boxes; the focus starts on step 1.
+    const QList<QWidget*> order{m_dcb, m_dlb,   m_flb,   parcourir, enreg,
+                                aide,  quitter, m_memo1, memo2};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+    m_dcb->setFocus(); // the instructions were made first, and would take it
+    toolkit::showFocusFromTheStart(this);
 }
 
 void TForm3::setStatus(const QString& status) {
@@ -250,6 +271,61 @@ void TForm3::BtParcourirClick() {
     const QString chosen = dialog ? dialog(this, hostFolder) : realIconDialog(this, hostFolder);
     if (!chosen.isEmpty())
         IconPath = platform::toWindowsPath(chosen);
+    showChosenIcon();
+}
+
+void TForm3::showChosenIcon() {
+    // Beside step 4, the icon the disc will show; a file that is no readable
+    // icon still shows that one is chosen.
+    QIcon icon;
+    if (!IconPath.isEmpty()) {
+        const QPixmap picture(platform::toHostPath(IconPath));
+        icon = picture.isNull() ? style()->standardIcon(QStyle::SP_FileIcon) : QIcon(picture);
+    }
+    m_parcourir->setIcon(icon);
+    m_parcourir->setToolTip(IconPath);
+}
+
+void TForm3::preselectVirtualDrive() {
+    // As the converter does: the suite's virtual drive, when one is named and
+    // listed; nothing is said otherwise.
+    const QString designation = platform::readIniString(StartFolder() + text::SettingsFile,
+                                                        text::SettingsSection, text::SettingsKey);
+    bool done = false;
+    toolkit::runGuarded(
+        [&] {
+            for (int i = 0; i < m_dcb->count() && !designation.isEmpty(); ++i) {
+                if (m_dcb->itemText(i).left(2).toUpper() != designation)
+                    continue;
+                m_dcb->setDrive(designation.at(0));
+                m_dlb->refresh();
+                break;
+            }
+            done = true;
+        },
+        this);
+    // A drive that is not ready is tried again at the next showing.
+    m_preselected = done;
+}
+
+QString TForm3::failedStep(const QString& root) const {
+    switch (m_step) {
+    case SaveStep::Autorun:
+        return text::WriteRefused.arg(root + AutorunInfName);
+    case SaveStep::Program:
+        if (!platform::fileExists(StartFolder() + text::ProgramSource))
+            return text::ProgramMissing.arg(StartFolder() + text::ProgramFolder);
+        return text::WriteRefused.arg(root + AutorunProgramName);
+    case SaveStep::Icon:
+        if (IconPath.isEmpty())
+            return text::NoIcon;
+        if (!platform::fileExists(IconPath))
+            return text::IconMissing.arg(IconPath);
+        return text::WriteRefused.arg(root + wp::fileName(IconPath));
+    case SaveStep::None:
+        break;
+    }
+    return {};
 }
 
 void TForm3::BtEnregClick() {
@@ -278,9 +354,20 @@ void TForm3::BtEnregClick() {
         ask.buttons = toolkit::Buttons::YesNo;
         ask.icon = toolkit::BoxIcon::Warning;
         ask.defaultAnswer = toolkit::Answer::Yes;
+        // The user must be able to read the preview the box asks about.
+        ask.keepVisible = m_memo1;
         if (toolkit::showMessage(ask) != toolkit::Answer::Yes)
             return;
-        saveRootFiles(root, autorun);
+        m_step = SaveStep::None;
+        try {
+            saveRootFiles(root, autorun);
+        } catch (const std::exception&) {
+            toolkit::showPlainMessage(text::Failed + u'\r' + failedStep(root), this);
+            return;
+        }
+        toolkit::showPlainMessage(text::Saved.arg(root), this);
+    } catch (const AutorunEncodingError& e) {
+        toolkit::showPlainMessage(text::Failed + u'\r' + e.message(), this);
     } catch (const std::exception&) {
         toolkit::showPlainMessage(text::Failed, this);
     }
@@ -289,14 +376,17 @@ void TForm3::BtEnregClick() {
 void TForm3::saveRootFiles(const QString& root, const QByteArray& autorun) {
     const toolkit::OverrideCursor wait(Qt::WaitCursor);
 
+    m_step = SaveStep::Autorun;
     setStatus(text::StepAutorun);
     WriteAutorunInf(root, autorun);
 
+    m_step = SaveStep::Program;
     setStatus(text::StepProgram);
     const QString program = root + AutorunProgramName;
     CopyOneFile(StartFolder() + text::ProgramSource, program);
     ClearReadOnlyHidden(program);
 
+    m_step = SaveStep::Icon;
     setStatus(IconPath);
     const QString icon = root + wp::fileName(IconPath);
     // An icon already at the root is the user's: it stays as it is.
@@ -319,13 +409,16 @@ void TForm3::BtQuitterClick() {
 
 void TForm3::setVisible(bool visible) {
     // Back where it was last shown; the first time, where the system puts it.
-    if (visible && !isVisible() && m_shownBefore)
+    const bool showing = visible && !isVisible();
+    if (showing && m_shownBefore)
         move(m_lastPosition);
     if (!visible && isVisible()) {
         m_lastPosition = pos();
         m_shownBefore = true;
     }
     QWidget::setVisible(visible);
+    if (showing && !m_preselected)
+        preselectVirtualDrive();
 }
 
 void TForm3::closeEvent(QCloseEvent* event) {

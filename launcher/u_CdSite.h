@@ -60,7 +60,13 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // The step of the save in progress, for the message when it fails.
+    enum class SaveStep { None, Autorun, Program, Icon };
+
     void setStatus(const QString& text);
+    void showChosenIcon();
+    void preselectVirtualDrive();
+    QString failedStep(const QString& root) const;
     void saveRootFiles(const QString& root, const QByteArray& autorun);
 
     toolkit::DriveComboBox* m_dcb = nullptr;
@@ -68,6 +74,9 @@ private:
     toolkit::FileListBox* m_flb = nullptr;
     QPlainTextEdit* m_memo1 = nullptr;
     QLabel* m_pl = nullptr;
+    QPushButton* m_parcourir = nullptr;
+    SaveStep m_step = SaveStep::None;
+    bool m_preselected = false;
     QPoint m_lastPosition;
     bool m_shownBefore = false;
 };

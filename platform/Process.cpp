@@ -58,6 +58,12 @@ void setOpenHook(OpenHook hook) {
     openHook() = std::move(hook);
 }
 
+std::optional<bool> openThroughHook(const QString& target) {
+    if (!openHook())
+        return std::nullopt;
+    return openHook()(target);
+}
+
 QStringList splitParameters(const QString& parameters) {
     QStringList arguments;
     QString current;

@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 // Program starts and document opens. Every start goes through one seam that
 // tests can replace to record what would have been started.
@@ -28,6 +29,11 @@ using OpenHook = std::function<bool(const QString& target)>;
 // An empty hook restores the real start / open.
 void setStartHook(StartHook hook);
 void setOpenHook(OpenHook hook);
+
+// The hook's answer for target when one is set, nothing otherwise: the
+// toolkit's opener, which watches the real opener's exit status, goes through
+// the same seam.
+std::optional<bool> openThroughHook(const QString& target);
 
 // Splits a Windows parameter string into arguments: blanks separate, double
 // quotes group, \" is a quote.

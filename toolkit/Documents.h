@@ -2,12 +2,22 @@
 
 #include <QString>
 
+#include <functional>
+
 class QWidget;
 
 namespace toolkit {
 
-// Opens a document (Windows path) with the desktop's opener. When it is
-// missing or nothing can open it, the user is told in a box, not left waiting.
+// Opens a document (Windows path) with the desktop's opener, for every window
+// of both programs. A saved web page (".mht", ".mhtml") is unpacked once into a
+// private folder and its page opened, as any browser shows it. When the
+// document is missing, or the opener ends saying that no program took it, the
+// user is told in a box, not left waiting.
 void openDocumentOrTell(const QString& path, QWidget* parent);
+
+// Hands a host path or address to the desktop's opener and calls done with
+// whether a program took it: the opener's exit status, once it has ended (at
+// once when tests answer through the platform's open seam).
+void openWatched(const QString& target, const std::function<void(bool opened)>& done);
 
 } // namespace toolkit

@@ -8,6 +8,7 @@
 #include <QGridLayout>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QSpacerItem>
 
 #include <exception>
@@ -42,6 +43,11 @@ void makeRoomForCaption(QMessageBox& box) {
                   grid->rowCount(), 0, 1, grid->columnCount());
 }
 
+// Room left between a placed box and what it must not cover; above a box,
+// room for the title bar the window manager may add once it is shown.
+constexpr int Gap = 8;
+constexpr int TitleBarRoom = 32;
+
 QMessageBox::Icon toQtIcon(BoxIcon icon) {
     switch (icon) {
     case BoxIcon::Information:
@@ -56,6 +62,32 @@ QMessageBox::Icon toQtIcon(BoxIcon icon) {
         break;
     }
     return QMessageBox::NoIcon;
+}
+
+// Puts the box where it leaves keep readable: beneath it, else beside its
+// window (right, then left), else above it; inside the screen.
+void placeClearOf(QMessageBox& box, const QWidget* keep) {
+    box.adjustSize();
+    const QSize size = box.frameGeometry().size().expandedTo(box.sizeHint());
+    const QRect area = keep->rect().translated(keep->mapToGlobal(QPoint(0, 0)));
+    const QRect window = keep->window()->frameGeometry();
+    const QScreen* screen = keep->screen();
+    const QRect available = screen ? screen->availableGeometry() : QRect(QPoint(), size * 4);
+    const QPoint candidates[] = {
+        {area.left(), area.bottom() + 1 + TitleBarRoom},
+        {window.right() + 1 + Gap, window.top()},
+        {window.left() - Gap - size.width(), window.top()},
+        {area.left(), area.top() - Gap - size.height() - TitleBarRoom},
+    };
+    for (const QPoint& at : candidates) {
+        if (available.contains(QRect(at, size))) {
+            box.move(at);
+            return;
+        }
+    }
+    // No room anywhere: the bottom of the screen, clear of as much as it can.
+    box.move(qBound(available.left(), area.left(), available.right() - size.width()),
+             available.bottom() - size.height());
 }
 
 } // namespace
@@ -106,6 +138,8 @@ Answer showMessage(const MessageRequest& request) {
     else if (no)
         box.setEscapeButton(no);
     makeRoomForCaption(box);
+    if (request.keepVisible)
+        placeClearOf(box, request.keepVisible);
     box.exec();
     const auto* clicked = box.clickedButton();
     if (clicked && clicked == yes)

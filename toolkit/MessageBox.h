@@ -23,6 +23,9 @@ struct MessageRequest {
     Answer defaultAnswer = Answer::Ok;
     QString yesText = QStringLiteral("&Oui");
     QString noText = QStringLiteral("&Non");
+    // A widget the box must not cover (what it asks the user to check): the
+    // box goes beneath it, else beside its window.
+    QWidget* keepVisible = nullptr;
 };
 
 // Answers the box instead of showing it (tests); an empty hook shows boxes.

@@ -1,8 +1,10 @@
 // Stands in for the suite's menu program. The converter's "Menu" button starts
-// it in the suite folder; it brings the launcher back and ends.
+// it in the suite folder; it brings the launcher back (forward, when it runs
+// already) and ends.
 
 #include "platform/Drives.h"
 #include "toolkit/MessageBox.h"
+#include "toolkit/SingleMenu.h"
 
 #include <QApplication>
 #include <QDir>
@@ -32,6 +34,9 @@ int main(int argc, char* argv[]) {
 
     const QString suiteFolder = QCoreApplication::applicationDirPath();
     const QString shownFolder = platform::toWindowsPath(suiteFolder);
+    // The menu already running for this suite comes forward; no second one.
+    if (toolkit::bringMenuForward(suiteFolder))
+        return 0;
     const QString launcher = findLauncher(suiteFolder);
     if (launcher.isEmpty()) {
         toolkit::showErrorBox(

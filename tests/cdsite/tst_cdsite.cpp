@@ -8,12 +8,13 @@
 #include "TempDrives.h"
 #include "toolkit/FolderSelectors.h"
 #include "toolkit/MessageBox.h"
+#include "toolkit/OpenFileDialog.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -33,6 +34,11 @@ const QString NoStartPage =
                    "servant pour l'autorun\rRecommencez");
 const QString Failed =
     QStringLiteral("L'un des composants n'est pas sélectionné correctement.\rRecommencez");
+const QString Saved = QStringLiteral("Racine du disque virtuel enregistrée : X:\\");
+// The general message, with the line that names the step that failed.
+QString failedAt(const QString& step) {
+    return Failed + u'\r' + step;
+}
 const QString AskText = QStringLiteral(
     "Voulez-vous enregistrer ? Ne cliquez le bouton Oui, que si Autorun.inf vous semble correct");
 
@@ -112,6 +118,14 @@ class TstCdSite : public QObject {
         return m_drives->readFile(QStringLiteral("X:\\") + name);
     }
 
+    void answerBoxes() {
+        toolkit::setMessageHook([this](const toolkit::MessageRequest& request) {
+            m_boxes << request;
+            m_cursorDuringBox = m_cursorDuringBox || QApplication::overrideCursor() != nullptr;
+            return request.buttons == toolkit::Buttons::Ok ? toolkit::Answer::Ok : m_answer;
+        });
+    }
+
 private slots:
     void initTestCase() {
         m_drives = std::make_unique<TempDrives>();
@@ -125,11 +139,7 @@ private slots:
         TForm1 menu; // its creation takes the start folder
         QCOMPARE(StartFolder(), QStringLiteral("C:\\Pelmora"));
 
-        toolkit::setMessageHook([this](const toolkit::MessageRequest& request) {
-            m_boxes << request;
-            m_cursorDuringBox = m_cursorDuringBox || QApplication::overrideCursor() != nullptr;
-            return request.buttons == toolkit::Buttons::Ok ? toolkit::Answer::Ok : m_answer;
-        });
+        answerBoxes();
     }
 
     void cleanupTestCase() {
@@ -249,8 +259,9 @@ private slots:
         m_form->Pl()->installEventFilter(&recorder);
         save();
 
-        QCOMPARE(m_boxes.size(), 1);
+        QCOMPARE(boxTexts(), (QStringList{AskText, Saved}));
         const toolkit::MessageRequest& ask = m_boxes.first();
+        QCOMPARE(ask.keepVisible, m_form->Memo1());
         QCOMPARE(ask.caption, QStringLiteral("Avertissement"));
         QCOMPARE(ask.text, AskText);
         QCOMPARE(ask.buttons, toolkit::Buttons::YesNo);
@@ -289,7 +300,7 @@ private slots:
         selectPage("index.htm");
         chooseIcon(suiteHost("ico/site.ico"));
         save();
-        QCOMPARE(boxTexts(), QStringList{AskText});
+        QCOMPARE(boxTexts(), (QStringList{AskText, Saved}));
         QCOMPARE(rootFile("Autorun.inf"), autorun("site.ico", "index.htm"));
         QCOMPARE(rootFile("zolvex.exe"), ProgramBytes);
     }
@@ -353,7 +364,8 @@ private slots:
         chooseIcon(suiteHost("ico/site.ico"));
         const QStringList before = rootNames(m_root);
         save();
-        QCOMPARE(boxTexts(), (QStringList{AskText, Failed}));
+        QCOMPARE(boxTexts(),
+                 (QStringList{AskText, failedAt("écriture refusée sur X:\\Autorun.inf")}));
         QCOMPARE(m_boxes.last().buttons, toolkit::Buttons::Ok);
         QCOMPARE(rootNames(m_root), before);
         QCOMPARE(rootFile("Autorun.inf"), QByteArray("old"));
@@ -375,7 +387,8 @@ private slots:
         selectPage("index.htm");
         chooseIcon(suiteHost("ico/site.ico"));
         save();
-        QCOMPARE(boxTexts(), (QStringList{AskText, Failed}));
+        QCOMPARE(boxTexts(),
+                 (QStringList{AskText, failedAt("écriture refusée sur X:\\zolvex.exe")}));
         QCOMPARE(rootFile("zolvex.exe"), QByteArray("old program"));
         QVERIFY(platform::fileAttributes("X:\\zolvex.exe") & std::uint32_t(attributes));
         // Written before the failure, and left so.
@@ -392,7 +405,9 @@ private slots:
         selectPage("index.htm");
         chooseIcon(suiteHost("ico/site.ico"));
         save();
-        QCOMPARE(boxTexts(), (QStringList{AskText, Failed}));
+        QCOMPARE(boxTexts(),
+                 (QStringList{AskText,
+                              failedAt("programme Zolvex.exe absent de C:\\Pelmora\\racineCD")}));
         QCOMPARE(rootFile("zolvex.exe"), QByteArray("earlier copy"));
         QCOMPARE(rootFile("Autorun.inf"), autorun("site.ico", "index.htm"));
         QVERIFY(rootFile("site.ico").isNull());
@@ -401,12 +416,15 @@ private slots:
     void iconProblemsEndWithTheGeneralMessage_data() {
         QTest::addColumn<bool>("chosen");
         QTest::addColumn<QByteArray>("iconName");
-        QTest::newRow("no icon chosen") << false << QByteArray("");
-        QTest::newRow("icon no longer exists") << true << QByteArray("perdu.ico");
+        QTest::addColumn<QString>("step");
+        QTest::newRow("no icon chosen") << false << QByteArray("") << "aucune icône choisie";
+        QTest::newRow("icon no longer exists")
+            << true << QByteArray("perdu.ico") << "icône absente : C:\\Pelmora\\ico\\perdu.ico";
     }
     void iconProblemsEndWithTheGeneralMessage() {
         QFETCH(bool, chosen);
         QFETCH(QByteArray, iconName);
+        QFETCH(QString, step);
         selectPage("index.htm");
         if (chosen) {
             const QString icon = suiteHost("ico/" + QString::fromLatin1(iconName));
@@ -415,7 +433,7 @@ private slots:
             QVERIFY(QFile::remove(icon));
         }
         save();
-        QCOMPARE(boxTexts(), (QStringList{AskText, Failed}));
+        QCOMPARE(boxTexts(), (QStringList{AskText, failedAt(step)}));
         QCOMPARE(memoLines()[2], "ICON=" + QString::fromLatin1(iconName));
         QCOMPARE(rootFile("Autorun.inf"), autorun(iconName, "index.htm"));
         QCOMPARE(rootFile("zolvex.exe"), ProgramBytes);
@@ -435,7 +453,7 @@ private slots:
         selectPage("index.htm");
         chooseIcon(chosenAtTheRoot ? atRoot : suiteHost("ico/site.ico"));
         save();
-        QCOMPARE(boxTexts(), QStringList{AskText});
+        QCOMPARE(boxTexts(), (QStringList{AskText, Saved}));
         QCOMPARE(rootFile("site.ico"), QByteArray("the user's own icon"));
         QCOMPARE(rootFile("Autorun.inf"), autorun("site.ico", "index.htm"));
         QCOMPARE(rootFile("zolvex.exe"), ProgramBytes);
@@ -458,7 +476,8 @@ private slots:
         else
             m_drives->addDrive(u'X', m_drives->hostRoot() + "/nowhere");
         save();
-        QCOMPARE(boxTexts(), (QStringList{AskText, Failed}));
+        QCOMPARE(boxTexts(),
+                 (QStringList{AskText, failedAt("écriture refusée sur X:\\Autorun.inf")}));
         QCOMPARE(rootNames(m_root), before);
         QCOMPARE(m_drives->readFile("C:\\Pelmora\\CD_Site.mht"), QByteArray("MIME-Version: 1.0"));
         QVERIFY(!QFileInfo::exists(m_drives->hostRoot() + "/nowhere"));
@@ -467,19 +486,29 @@ private slots:
     void namesNoDiscReaderCouldFindStopBeforeAnyWrite_data() {
         QTest::addColumn<QString>("page");
         QTest::addColumn<QString>("icon");
+        QTest::addColumn<QString>("step");
         QTest::newRow("start page outside the code page")
-            << QStringLiteral("accueil_ŝ.htm") << "site.ico";
-        QTest::newRow("icon outside the code page") << "index.htm" << QStringLiteral("ψ.ico");
-        QTest::newRow("start page with a line break") << "a\nb.htm"
-                                                      << "site.ico";
-        QTest::newRow("icon with a leading blank") << "index.htm"
-                                                   << " site.ico";
-        QTest::newRow("start page in quotes") << "'accueil.htm'"
-                                              << "site.ico";
+            << QStringLiteral("accueil_ŝ.htm") << "site.ico"
+            << QStringLiteral("« HTM=accueil_ŝ.htm » ne peut pas être écrit dans Autorun.inf");
+        QTest::newRow("icon outside the code page")
+            << "index.htm" << QStringLiteral("ψ.ico")
+            << QStringLiteral("« ICON=ψ.ico » ne peut pas être écrit dans Autorun.inf");
+        QTest::newRow("start page with a line break")
+            << "a
+b.htm"
+            << "site.ico" << QStringLiteral("Caractère de contrôle dans « HTM=a
+b.htm »");
+        QTest::newRow("icon with a leading blank")
+            << "index.htm" << " site.ico"
+            << QStringLiteral("« ICON= site.ico » serait lu autrement sur le disque");
+        QTest::newRow("start page in quotes")
+            << "'accueil.htm'" << "site.ico"
+            << QStringLiteral("« HTM='accueil.htm' » serait lu autrement sur le disque");
     }
     void namesNoDiscReaderCouldFindStopBeforeAnyWrite() {
         QFETCH(QString, page);
         QFETCH(QString, icon);
+        QFETCH(QString, step);
         m_drives->writeFile("X:\\" + page, "<html>");
         m_drives->writeFile("C:\\Pelmora\\ico\\" + icon, SiteIcon);
         m_form->FLB()->refresh();
@@ -487,7 +516,7 @@ private slots:
         chooseIcon(suiteHost("ico/" + icon));
         const QStringList before = rootNames(m_root);
         save();
-        QCOMPARE(boxTexts(), QStringList{Failed});
+        QCOMPARE(boxTexts(), QStringList{failedAt(step)});
         QCOMPARE(rootNames(m_root), before);
         QVERIFY(m_form->Memo1()->toPlainText().contains("HTM=" + page));
     }
@@ -552,35 +581,154 @@ private slots:
     }
 
     void realBrowseDialogStartsInTheIconsAndAcceptsNewNames_data() {
-        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("typed"); // empty: cancelled
         QTest::addColumn<QString>("expected");
+        QTest::newRow("icon of the list") << "autre.ico"
+                                          << "C:\\Pelmora\\ico\\autre.ico";
         QTest::newRow("new name typed") << "nouveau.ico"
                                         << "C:\\Pelmora\\ico\\nouveau.ico";
+        QTest::newRow("full path typed") << "X:\\index.htm"
+                                         << "X:\\index.htm";
         QTest::newRow("cancelled") << ""
                                    << "";
     }
     void realBrowseDialogStartsInTheIconsAndAcceptsNewNames() {
         QFETCH(QString, typed);
         QFETCH(QString, expected);
-        QString startedIn;
+        m_drives->writeFile("C:\\Pelmora\\ico\\lisezmoi.txt", "texte");
+        const auto remove = qScopeGuard([&] { QFile::remove(suiteHost("ico/lisezmoi.txt")); });
+        const QString working = platform::currentFolder();
+        QString startedIn, title;
+        QStringList listed, buttons;
         bool found = false;
         QTimer::singleShot(0, this, [&] {
-            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            auto* dialog =
+                qobject_cast<toolkit::OpenFileDialog*>(QApplication::activeModalWidget());
             if (!dialog)
                 return;
             found = true;
-            startedIn = dialog->directory().canonicalPath();
+            title = dialog->windowTitle();
+            startedIn = dialog->directory();
+            for (int i = 0; i < dialog->files()->count(); ++i)
+                listed << dialog->files()->item(i)->text();
+            for (const QPushButton* b : dialog->findChildren<QPushButton*>())
+                buttons << b->text();
             if (typed.isEmpty()) {
                 dialog->reject();
                 return;
             }
-            dialog->selectFile(typed);
-            static_cast<QDialog*>(dialog)->accept();
+            dialog->nameEdit()->setText(typed);
+            QTest::keyClick(dialog->nameEdit(), Qt::Key_Return);
         });
         button("BtParcourir")->click();
         QVERIFY(found);
-        QCOMPARE(startedIn, QDir(suiteHost("ico")).canonicalPath());
+        QCOMPARE(title, QStringLiteral("Ouvrir"));
+        QCOMPARE(startedIn, QStringLiteral("C:\\Pelmora\\ico"));
+        // Icons only (other tests leave more of them there).
+        QVERIFY(listed.contains("autre.ico") && listed.contains("site.ico"));
+        QCOMPARE(listed.filter(QRegularExpression("\\.ico$")), listed);
+        QCOMPARE(buttons, (QStringList{"Ouvrir", "Annuler"}));
         QCOMPARE(IconPath, expected);
+        QCOMPARE(platform::currentFolder(), working);
+    }
+
+    void showingPreselectsTheVirtualDrive_data() {
+        QTest::addColumn<QByteArray>("settings"); // SUBST.INI; null: no file
+        QTest::addColumn<QString>("folder");      // the folder list's, once shown
+        QTest::addColumn<int>("boxes");
+        QTest::newRow("X: named") << QByteArray("[DISQUES]\r\nVirtuel=X:\r\n") << "X:\\" << 0;
+        QTest::newRow("lower case names none")
+            << QByteArray("[DISQUES]\r\nVirtuel=x:\r\n") << "C:\\Pelmora" << 0;
+        QTest::newRow("no key") << QByteArray("[DISQUES]\r\n") << "C:\\Pelmora" << 0;
+        QTest::newRow("no file") << QByteArray() << "C:\\Pelmora" << 0;
+        QTest::newRow("drive not listed")
+            << QByteArray("[DISQUES]\r\nVirtuel=Q:\r\n") << "C:\\Pelmora" << 0;
+        QTest::newRow("drive without medium")
+            << QByteArray("[DISQUES]\r\nVirtuel=Y:\r\n") << "C:\\Pelmora" << 1;
+    }
+    void showingPreselectsTheVirtualDrive() {
+        QFETCH(QByteArray, settings);
+        QFETCH(QString, folder);
+        QFETCH(int, boxes);
+        m_drives->addBrokenDrive(u'Y');
+        const auto removeY = qScopeGuard([&] { QFile::remove(m_drives->hostRoot() + "/y:"); });
+        const QString ini = suiteHost("SUBST.INI");
+        if (!settings.isNull())
+            m_drives->writeFile("C:\\Pelmora\\SUBST.INI", settings);
+        const auto removeIni = qScopeGuard([&] { QFile::remove(ini); });
+        m_form = std::make_unique<TForm3>();
+        m_form->DCB()->readDrives();
+        m_form->DLB()->setDirectory("C:\\Pelmora");
+        m_form->show();
+        QCOMPARE(m_form->DLB()->directory(), folder);
+        QCOMPARE(m_boxes.size(), boxes);
+        // Once preselected, a later showing keeps the user's own choice;
+        // after a drive that was not ready, the next showing tries again.
+        m_form->DLB()->setDirectory("C:\\Pelmora");
+        m_form->hide();
+        m_form->show();
+        QCOMPARE(m_form->DLB()->directory(), QStringLiteral("C:\\Pelmora"));
+        QCOMPARE(m_boxes.size(), boxes * 2);
+    }
+
+    void tabFollowsTheSteps() {
+        // Steps 1 to 4, then the save; every button that acts is reached.
+        const QStringList expected{"DCB",    "DLB",       "FLB",   "BtParcourir", "BtEnreg",
+                                   "BtAide", "BtQuitter", "Memo1", "Memo2"};
+        QCOMPARE(m_form->focusWidget(), m_form->DCB()); // where the focus starts
+        QStringList reached{"DCB"};
+        QWidget* w = m_form->DCB();
+        for (int guard = 0; guard < 200; ++guard) {
+            w = w->nextInFocusChain();
+            if (w == m_form->DCB())
+                break;
+            if (w->focusPolicy() & Qt::TabFocus)
+                reached << w->objectName();
+        }
+        QCOMPARE(reached, expected);
+    }
+
+    void theChosenIconIsShownBesideStep4_data() {
+        QTest::addColumn<QString>("icon"); // below the suite; empty: none chosen
+        QTest::newRow("none") << "";
+        QTest::newRow("an icon") << "ico/vraie.ico";
+        QTest::newRow("no readable picture") << "ico/site.ico";
+    }
+    void theChosenIconIsShownBesideStep4() {
+        QFETCH(QString, icon);
+        QPixmap picture(16, 16);
+        picture.fill(Qt::red);
+        QVERIFY(picture.save(suiteHost("ico/vraie.ico"), "ICO"));
+        if (!icon.isEmpty())
+            chooseIcon(suiteHost(icon));
+        QCOMPARE(button("BtParcourir")->icon().isNull(), icon.isEmpty());
+        QCOMPARE(button("BtParcourir")->toolTip(), IconPath);
+        QCOMPARE(button("BtParcourir")->text(), QStringLiteral("Parcourir"));
+    }
+
+    void theQuestionLeavesThePreviewReadable() {
+        toolkit::setMessageHook({});
+        const auto restore = qScopeGuard([this] { answerBoxes(); });
+        selectPage("index.htm");
+        chooseIcon(suiteHost("ico/site.ico"));
+        m_form->move(20, 20);
+        m_form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+        QRect box, preview;
+        QTimer::singleShot(0, this, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (!modal)
+                return;
+            box = modal->frameGeometry();
+            preview = QRect(m_form->Memo1()->mapToGlobal(QPoint(0, 0)), m_form->Memo1()->size());
+            for (auto* b : modal->findChildren<QPushButton*>())
+                if (b->text() == u"&Non")
+                    b->click();
+        });
+        button("BtEnreg")->click();
+        QVERIFY(box.isValid());
+        QVERIFY(!box.intersects(preview));
+        QVERIFY(rootFile("zolvex.exe").isNull());
     }
 
     void helpOpensTheSuiteDocument_data() {

@@ -1,9 +1,11 @@
 #include "TempDrives.h"
 
 #include "converter/uRetour.h"
+#include "platform/Drives.h"
 #include "platform/Errors.h"
 #include "platform/Process.h"
 #include "platform/WorkingFolder.h"
+#include "toolkit/SingleMenu.h"
 
 #include <QFile>
 #include <QTest>
@@ -42,6 +44,8 @@ private slots:
     void belowADriveRootStartsNothing();
     void pressedTwiceStartsTwice();
     void missingMenuProgram();
+    void aRunningMenuComesForwardInstead_data();
+    void aRunningMenuComesForwardInstead();
 
 private:
     void installMenu(const QString& suiteFolder);
@@ -179,6 +183,40 @@ void TestRetour::missingMenuProgram() {
                  QStringLiteral("Le programme de menu C:\\Suite\\VASK.EXE est introuvable"));
     }
     QVERIFY(recorder.starts.isEmpty());
+    QCOMPARE(platform::currentFolder(), QStringLiteral("C:\\Suite"));
+}
+
+void TestRetour::aRunningMenuComesForwardInstead_data() {
+    QTest::addColumn<QString>("menuFolder"); // where a menu runs; empty: none runs
+    QTest::addColumn<int>("starts");         // for two presses
+    QTest::addColumn<int>("forward");        // times the running menu came forward
+    QTest::newRow("menu of this suite") << "C:\\Suite" << 0 << 2;
+    QTest::newRow("menu of another suite") << "C:\\Autre" << 2 << 0;
+    QTest::newRow("no menu") << "" << 2 << 0;
+}
+
+void TestRetour::aRunningMenuComesForwardInstead() {
+    QFETCH(QString, menuFolder);
+    QFETCH(int, starts);
+    QFETCH(int, forward);
+    m_drives->makeFolder(QStringLiteral("C:\\Suite\\Strovan.2005"));
+    m_drives->makeFolder(QStringLiteral("C:\\Autre"));
+    installMenu(QStringLiteral("C:\\Suite"));
+    std::unique_ptr<toolkit::MenuServer> menu;
+    int cameForward = 0;
+    if (!menuFolder.isEmpty()) {
+        menu = std::make_unique<toolkit::MenuServer>(platform::toHostPath(menuFolder));
+        QVERIFY(menu->isListening());
+        connect(menu.get(), &toolkit::MenuServer::comeForward, this, [&] { ++cameForward; });
+    }
+    platform::setCurrentFolder(QStringLiteral("C:\\Suite\\Strovan.2005"));
+    strovan::InitStartFolder();
+    StartRecorder recorder;
+    strovan::ReturnToMenu();
+    strovan::ReturnToMenu();
+    QCOMPARE(recorder.starts.size(), starts);
+    QTRY_COMPARE(cameForward, forward);
+    // The working folder is the suite folder either way.
     QCOMPARE(platform::currentFolder(), QStringLiteral("C:\\Suite"));
 }
 
