@@ -205,6 +205,15 @@ QString decodedName(const char* raw) {
     return ascii ? QString::fromLatin1(raw, qsizetype(n)) : QFile::decodeName(raw);
 }
 
+// The host form of an entry's name; ASCII, the usual case, needs no encoder.
+QByteArray encodedName(const QString& name) {
+    const QChar* c = name.constData();
+    for (qsizetype i = 0, n = name.size(); i < n; ++i)
+        if (c[i].unicode() >= 0x80)
+            return QFile::encodeName(name);
+    return name.toLatin1();
+}
+
 bool dotName(const char* name) {
     return name[0] == '.' && (!name[1] || (name[1] == '.' && !name[2]));
 }
@@ -497,7 +506,7 @@ int Folder::deleteEntry(const QString& name) {
         return ErrPathNotFound;
     if (!plainName(name))
         return ErrInvalidName;
-    return deleteAt(m_fd, QFile::encodeName(name).constData());
+    return deleteAt(m_fd, encodedName(name).constData());
 }
 
 // --- File -----------------------------------------------------------------
