@@ -10,6 +10,8 @@
 //            and linked file list) vs the same plain list
 //   start    the converter's window, created and painted, in a folder of N
 //            files vs in an empty folder
+//   startup  the converter's and the launcher's start, each up to its first
+//            painted window, vs an empty 813x405 window
 //   copy     CopyOneFile of M MB vs cat
 //
 //   bench_folders [--files N] [--rounds N] [--copy-mb M] [--dir PATH] [--only NAME,...]
@@ -20,12 +22,16 @@
 #include "converter/Unit1.h"
 #include "launcher/AutorunInf.h"
 #include "launcher/FmxUtils.h"
+#include "launcher/SupportsVideo.h"
+#include "launcher/u_CdSite.h"
+#include "launcher/UniteP.h"
 #include "Paired.h"
 #include "platform/Drives.h"
 #include "platform/FileSystem.h"
 #include "platform/WinPath.h"
 #include "platform/WorkingFolder.h"
 #include "toolkit/FolderSelectors.h"
+#include "toolkit/Translations.h"
 
 #include <QApplication>
 #include <QDir>
@@ -276,12 +282,13 @@ bench::Sample converterWindow(const QString& folder) {
 
 // The whole start as the user waits for it: a new process, its application,
 // the window made and painted (this program again, with --start-child).
-bench::Sample converterProcess(const QString& folder) {
+bench::Sample startProcess(const QString& folder, const char* kind) {
     return bench::timed([&] {
         const pid_t pid = ::fork();
         if (pid == 0) {
             const QByteArray f = folder.toLocal8Bit();
-            ::execl("/proc/self/exe", "bench_folders", "--start-child", f.constData(), nullptr);
+            ::execl("/proc/self/exe", "bench_folders", "--start-child", f.constData(),
+                    "--start-kind", kind, nullptr);
             ::_exit(127);
         }
         int status = 0;
@@ -291,14 +298,48 @@ bench::Sample converterProcess(const QString& folder) {
     });
 }
 
-int startChild(int argc, char** argv, const QString& folder) {
+bench::Sample converterProcess(const QString& folder) {
+    return startProcess(folder, "strovan");
+}
+
+// A program's start up to its first painted window: the converter's window,
+// the launcher's windows as its main makes them, or an empty window of the
+// converter's size as what any start costs.
+int startChild(int argc, char** argv, const QString& folder, const QString& kind) {
     QApplication app(argc, argv);
+    toolkit::installFrenchTranslations(app);
     platform::setCurrentFolder(folder);
-    strovan::TForm1 form;
-    form.show();
-    QCoreApplication::processEvents();
-    form.repaint();
+    auto paint = [](QWidget& window) {
+        window.show();
+        QCoreApplication::processEvents();
+        window.repaint();
+    };
+    if (kind == u"pelmora") {
+        pelmora::TForm1 menu;
+        pelmora::TFormVideo video;
+        pelmora::TForm3 site;
+        menu.setCompanions(&video, &site);
+        paint(menu);
+    } else if (kind == u"empty") {
+        QWidget window;
+        window.resize(813, 405);
+        paint(window);
+    } else {
+        QApplication::setStyle(QStringLiteral("Windows"));
+        strovan::TForm1 form;
+        paint(form);
+    }
     return 0;
+}
+
+void benchStartup(const Options& o) {
+    for (const char* kind : {"strovan", "pelmora"}) {
+        const bench::Paired p = bench::runPaired(
+            o.rounds, [kind] { return startProcess(QStringLiteral("X:\\empty"), kind); },
+            [] { return startProcess(QStringLiteral("X:\\empty"), "empty"); });
+        bench::report(std::string("start to first painted window: ") + kind, kind,
+                      "an empty 813x405 QWidget", p, 0);
+    }
 }
 
 void benchStart(const Options& o) {
@@ -364,7 +405,7 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     const QString child = stringArgument(argc, argv, "--start-child");
     if (!child.isEmpty())
-        return startChild(argc, argv, child);
+        return startChild(argc, argv, child, stringArgument(argc, argv, "--start-kind"));
     Options o;
     o.files = intArgument(argc, argv, "--files", o.files);
     o.rounds = std::max(1, intArgument(argc, argv, "--rounds", o.rounds));
@@ -410,6 +451,8 @@ int main(int argc, char** argv) {
         benchLists(o, big);
     if (o.runs("start"))
         benchStart(o);
+    if (o.runs("startup"))
+        benchStartup(o);
     if (o.runs("copy"))
         benchCopy(o, root);
     platform::setCurrentFolder(QStringLiteral("Z:\\"));
