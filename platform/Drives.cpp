@@ -7,11 +7,13 @@
 #include <QFileInfo>
 #include <QStringList>
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <mutex>
 
 namespace platform {
@@ -63,16 +65,64 @@ RemovableLetters& removableLetters() {
     return letters;
 }
 
-// The name in hostFolder that equals name without regard to case, or an empty
-// string. Names holding a backslash cannot be written in a Windows path.
+// True when a byte string holds only ASCII characters.
+bool isAscii(const char* text, size_t size) {
+    for (size_t i = 0; i < size; ++i)
+        if (static_cast<unsigned char>(text[i]) >= 0x80)
+            return false;
+    return true;
+}
+
+bool hasNonAscii(const char* text) {
+    for (; *text; ++text)
+        if (static_cast<unsigned char>(*text) >= 0x80)
+            return true;
+    return false;
+}
+
+// The name in hostFolder that equals name without regard to case (each
+// character case-folded), or an empty string. When several do, the least in
+// code-point order. Names holding a backslash cannot be written in a Windows
+// path. One pass over the folder: an ASCII name, the usual case, is compared
+// byte by byte without being decoded; only the others are decoded.
 QString findIgnoringCase(const QString& hostFolder, const QString& name) {
-    const QDir dir(hostFolder);
-    const QStringList names = dir.entryList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-    for (const QString& candidate : names)
-        if (!candidate.contains(u'\\') && candidate.compare(name, Qt::CaseInsensitive) == 0)
-            return candidate;
-    return {};
+    DIR* dir = ::opendir(QFile::encodeName(hostFolder).constData());
+    if (!dir)
+        return {};
+    const QString folded = name.toCaseFolded();
+    const QByteArray wanted = folded.toUtf8();
+    // Folding keeps ASCII ASCII: a name whose folded form is not ASCII can
+    // only be matched by a name that is not ASCII either.
+    const bool asciiWanted = isAscii(wanted.constData(), size_t(wanted.size()));
+    QByteArray best;
+    while (const dirent* d = ::readdir(dir)) {
+        const char* candidate = d->d_name;
+        if (candidate[0] == '.' && (!candidate[1] || (candidate[1] == '.' && !candidate[2])))
+            continue;
+        bool match = false;
+        if (asciiWanted) {
+            qsizetype i = 0;
+            for (; candidate[i]; ++i) {
+                const auto c = static_cast<unsigned char>(candidate[i]);
+                if (c >= 0x80 || i >= wanted.size())
+                    break;
+                const char lower = c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : char(c);
+                if (lower != wanted[i])
+                    break;
+            }
+            if (!candidate[i])
+                match = i == wanted.size();
+            else if (static_cast<unsigned char>(candidate[i]) >= 0x80)
+                match = QFile::decodeName(candidate).toCaseFolded() == folded;
+        } else if (hasNonAscii(candidate)) {
+            match = QFile::decodeName(candidate).toCaseFolded() == folded;
+        }
+        if (match && std::strchr(candidate, '\\') == nullptr &&
+            (best.isNull() || std::strcmp(candidate, best.constData()) < 0))
+            best = QByteArray(candidate);
+    }
+    ::closedir(dir);
+    return best.isNull() ? QString() : QFile::decodeName(best);
 }
 
 QString resolve(const QString& winPath, int* error, bool lookUpLastName) {
@@ -106,11 +156,21 @@ QString resolve(const QString& winPath, int* error, bool lookUpLastName) {
     if (hostEntryExists(direct))
         return direct;
 
+    // Most often only the last name differs (or is missing): its folder
+    // exactly as written saves an lstat per folder on the way.
     QString host = base;
-    for (qsizetype i = 0; i < parts.size(); ++i) {
+    qsizetype first = 0;
+    if (parts.size() > 1) {
+        const QString folder = base + u'/' + parts.mid(0, parts.size() - 1).join(u'/');
+        if (hostEntryExists(folder)) {
+            host = folder;
+            first = parts.size() - 1;
+        }
+    }
+    for (qsizetype i = first; i < parts.size(); ++i) {
         const bool last = i == parts.size() - 1;
         const QString exact = host + u'/' + parts[i];
-        if (hostEntryExists(exact)) {
+        if (exact != direct && hostEntryExists(exact)) { // direct is known missing
             host = exact;
             continue;
         }

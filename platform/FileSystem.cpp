@@ -60,8 +60,12 @@ char16_t upperUnit(QChar c) {
 
 bool ntfsLess(const QString& a, const QString& b) {
     const qsizetype n = std::min(a.size(), b.size());
+    const QChar* pa = a.constData();
+    const QChar* pb = b.constData();
     for (qsizetype i = 0; i < n; ++i) {
-        const char16_t x = upperUnit(a[i]), y = upperUnit(b[i]);
+        if (pa[i] == pb[i])
+            continue; // names of one folder share long heads
+        const char16_t x = upperUnit(pa[i]), y = upperUnit(pb[i]);
         if (x != y)
             return x < y;
     }
@@ -168,58 +172,50 @@ bool matchesWildcard(const QString& name, const QString& pattern) {
 
 namespace {
 
-// Entries of the folder open as listFd (read access) whose names match mask.
-// hostFolder names the folder for the extended attributes.
-QList<DirEntry> listEntries(int listFd, const QString& hostFolder, const QString& mask,
-                            bool driveRoot, bool kindsOnly, int* error) {
-    QList<DirEntry> entries;
-    DIR* dir = ::fdopendir(listFd);
-    if (!dir) {
-        const int err = errno;
-        ::close(listFd);
-        if (error)
-            *error = winErrorFromErrno(err);
-        return entries;
-    }
-    const QByteArray hostPrefix = encoded(hostFolder) + '/';
-    while (const dirent* d = ::readdir(dir)) {
-        const QString name = QFile::decodeName(d->d_name);
-        if (dotName(name) || name.contains(u'\\') || !matchesWildcard(name, mask))
-            continue;
-        DirEntry entry{name, 0};
-        struct stat st;
-        if (kindsOnly && d->d_type != DT_UNKNOWN && d->d_type != DT_LNK) {
-            // The listing itself tells the kind: no lookup of the entry.
-            entry.attributes = d->d_type == DT_DIR ? AttrDirectory : AttrArchive;
-        } else if (::fstatat(listFd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
-            continue; // vanished since readdir
-        } else if (S_ISLNK(st.st_mode)) {
-            struct stat target;
-            const bool toFolder =
-                ::fstatat(listFd, d->d_name, &target, 0) == 0 && S_ISDIR(target.st_mode);
-            entry.attributes = AttrReparsePoint | (toFolder ? AttrDirectory : AttrArchive);
-        } else {
-            entry.attributes = attributesFromStat(st);
-            if (!kindsOnly)
-                entry.attributes |= xattrBits(hostPrefix + d->d_name, false);
+// Calls take(name, type) for every entry of the folder open for reading as
+// fd, from its first entry on (fd's own offset: no second open of the folder).
+// Returns 0, or the errno of the failure.
+template <typename Take> int readEntries(int fd, Take&& take) {
+    if (::lseek(fd, 0, SEEK_SET) < 0)
+        return errno;
+    alignas(dirent64) char buffer[32 * 1024];
+    for (;;) {
+        const ssize_t n = ::getdents64(fd, buffer, sizeof buffer);
+        if (n == 0)
+            return 0;
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
         }
-        if (name.startsWith(u'.'))
-            entry.attributes |= AttrHidden;
-        entries.append(std::move(entry));
+        for (ssize_t at = 0; at < n;) {
+            const auto* d = reinterpret_cast<const dirent64*>(buffer + at);
+            take(d->d_name, d->d_type);
+            at += d->d_reclen;
+        }
     }
-    ::closedir(dir);
-    std::sort(entries.begin(), entries.end(),
-              [](const DirEntry& a, const DirEntry& b) { return ntfsLess(a.name, b.name); });
-    if (!driveRoot) {
-        QList<DirEntry> dots;
-        for (const QString& dot : {QStringLiteral("."), QStringLiteral("..")})
-            if (matchesWildcard(dot, mask))
-                dots.append(DirEntry{dot, AttrDirectory});
-        entries = dots + entries;
-    }
-    if (error)
-        *error = NoError;
-    return entries;
+}
+
+// A listed name: ASCII, the usual case, needs no decoder.
+QString decodedName(const char* raw) {
+    size_t n = 0;
+    bool ascii = true;
+    for (; raw[n]; ++n)
+        ascii &= static_cast<unsigned char>(raw[n]) < 0x80;
+    return ascii ? QString::fromLatin1(raw, qsizetype(n)) : QFile::decodeName(raw);
+}
+
+// The host form of an entry's name; ASCII, the usual case, needs no encoder.
+QByteArray encodedName(const QString& name) {
+    const QChar* c = name.constData();
+    for (qsizetype i = 0, n = name.size(); i < n; ++i)
+        if (c[i].unicode() >= 0x80)
+            return QFile::encodeName(name);
+    return name.toLatin1();
+}
+
+bool dotName(const char* name) {
+    return name[0] == '.' && (!name[1] || (name[1] == '.' && !name[2]));
 }
 
 // Renames f in fromDir to t in toDir, never replacing t.
@@ -320,7 +316,7 @@ Folder::~Folder() {
 
 Folder::Folder(Folder&& other) noexcept
     : m_fd(std::exchange(other.m_fd, -1)), m_hostPath(std::move(other.m_hostPath)),
-      m_driveRoot(other.m_driveRoot) {}
+      m_driveRoot(other.m_driveRoot), m_readable(other.m_readable) {}
 
 Folder& Folder::operator=(Folder&& other) noexcept {
     if (this != &other) {
@@ -329,9 +325,25 @@ Folder& Folder::operator=(Folder&& other) noexcept {
         m_fd = std::exchange(other.m_fd, -1);
         m_hostPath = std::move(other.m_hostPath);
         m_driveRoot = other.m_driveRoot;
+        m_readable = other.m_readable;
     }
     return *this;
 }
+
+namespace {
+
+// Opens a folder for reading, so that listing it needs no second open; a
+// folder that may not be read is opened O_PATH (its entries can still be
+// renamed; listing it is what fails then). Sets *readable accordingly.
+int openFolder(int at, const char* path, int flags, bool* readable) {
+    int fd = ::openat(at, path, O_RDONLY | O_DIRECTORY | O_CLOEXEC | flags);
+    *readable = fd >= 0;
+    if (fd < 0)
+        fd = ::openat(at, path, O_PATH | O_DIRECTORY | O_CLOEXEC | flags);
+    return fd;
+}
+
+} // namespace
 
 Folder Folder::open(const QString& path, int* error) {
     Folder folder;
@@ -339,9 +351,7 @@ Folder Folder::open(const QString& path, int* error) {
     const QString full = winpath::withoutTrailingBackslash(winpath::expand(path));
     const QString host = toHostPath(full, &err);
     if (!host.isEmpty()) {
-        // O_PATH: a folder that may not be read can still have its entries
-        // renamed; listing it is what fails then.
-        folder.m_fd = ::open(encoded(host).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        folder.m_fd = openFolder(AT_FDCWD, encoded(host).constData(), 0, &folder.m_readable);
         if (folder.m_fd < 0)
             err = errno == ENOENT ? ErrPathNotFound : winErrorFromErrno(errno);
     }
@@ -359,7 +369,7 @@ Folder Folder::openSubfolder(const QString& name, int* error) const {
     int err = ErrPathNotFound;
     if (isOpen() && plainName(name)) {
         const QByteArray n = QFile::encodeName(name);
-        folder.m_fd = ::openat(m_fd, n.constData(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        folder.m_fd = openFolder(m_fd, n.constData(), O_NOFOLLOW, &folder.m_readable);
         if (folder.m_fd >= 0) {
             folder.m_hostPath = m_hostPath + u'/' + name;
             err = NoError;
@@ -381,14 +391,99 @@ Folder Folder::openSubfolder(const QString& name, int* error) const {
     return folder;
 }
 
-QList<DirEntry> Folder::list(const QString& mask, int* error, bool kindsOnly) const {
-    const int listFd = isOpen() ? ::openat(m_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
-    if (listFd < 0) {
+QList<DirEntry> Folder::read(const QString& mask, bool kindsOnly, bool foldersOnly,
+                             int* error) const {
+    QList<DirEntry> entries;
+    if (!isOpen()) {
         if (error)
-            *error = isOpen() ? winErrorFromErrno(errno) : ErrPathNotFound;
+            *error = ErrPathNotFound;
+        return entries;
+    }
+    // Opened O_PATH because reading was refused: ask again, it may be allowed now.
+    const int fd = m_readable ? m_fd : ::openat(m_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        if (error)
+            *error = winErrorFromErrno(errno);
+        return entries;
+    }
+    const QByteArray hostPrefix = encoded(m_hostPath) + '/';
+    const int failure = readEntries(fd, [&](const char* raw, unsigned char type) {
+        if (dotName(raw))
+            return;
+        const bool maybeFolder = type == DT_DIR || type == DT_LNK || type == DT_UNKNOWN;
+        if (foldersOnly && !maybeFolder)
+            return; // a file: not even its name is needed
+        QString name = decodedName(raw);
+        if (name.contains(u'\\') || !matchesWildcard(name, mask))
+            return;
+        DirEntry entry{std::move(name), 0};
+        struct stat st;
+        if (kindsOnly && type != DT_UNKNOWN && type != DT_LNK) {
+            // The listing itself tells the kind: no lookup of the entry.
+            entry.attributes = type == DT_DIR ? AttrDirectory : AttrArchive;
+        } else if (::fstatat(m_fd, raw, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            return; // vanished since it was listed
+        } else if (S_ISLNK(st.st_mode)) {
+            struct stat target;
+            const bool toFolder = ::fstatat(m_fd, raw, &target, 0) == 0 && S_ISDIR(target.st_mode);
+            entry.attributes = AttrReparsePoint | (toFolder ? AttrDirectory : AttrArchive);
+        } else {
+            entry.attributes = attributesFromStat(st);
+            if (!kindsOnly)
+                entry.attributes |= xattrBits(hostPrefix + raw, false);
+        }
+        if (foldersOnly && !entry.isFolder())
+            return;
+        if (raw[0] == '.')
+            entry.attributes |= AttrHidden;
+        entries.append(std::move(entry));
+    });
+    if (fd != m_fd)
+        ::close(fd);
+    if (failure != 0) {
+        if (error)
+            *error = winErrorFromErrno(failure);
         return {};
     }
-    return listEntries(listFd, m_hostPath, mask, m_driveRoot, kindsOnly, error);
+    if (error)
+        *error = NoError;
+    return entries;
+}
+
+QList<DirEntry> Folder::list(const QString& mask, int* error, bool kindsOnly) const {
+    int err = NoError;
+    QList<DirEntry> entries = read(mask, kindsOnly, false, &err);
+    if (error)
+        *error = err;
+    if (err != NoError)
+        return entries;
+    std::sort(entries.begin(), entries.end(),
+              [](const DirEntry& a, const DirEntry& b) { return ntfsLess(a.name, b.name); });
+    if (!m_driveRoot) {
+        QList<DirEntry> dots;
+        for (const QString& dot : {QStringLiteral("."), QStringLiteral("..")})
+            if (matchesWildcard(dot, mask))
+                dots.append(DirEntry{dot, AttrDirectory});
+        entries = dots + entries;
+    }
+    return entries;
+}
+
+QList<DirEntry> Folder::listUnsorted(bool foldersOnly, int* error) const {
+    return read(QStringLiteral("*"), true, foldersOnly, error);
+}
+
+bool Folder::keepsHiddenSystem() const {
+    char text[32];
+    // Asked of the folder itself; a folder open O_PATH cannot say (EBADF).
+    return !(isOpen() && ::fgetxattr(m_fd, DosAttribName, text, sizeof text - 1) < 0 &&
+             (errno == ENOTSUP || errno == EOPNOTSUPP));
+}
+
+std::uint32_t Folder::hiddenSystem(const QString& name) const {
+    if (!isOpen() || !plainName(name))
+        return 0;
+    return xattrBits(encoded(m_hostPath + u'/' + name), false);
 }
 
 int Folder::moveEntry(const QString& from, const QString& to) {
@@ -411,7 +506,7 @@ int Folder::deleteEntry(const QString& name) {
         return ErrPathNotFound;
     if (!plainName(name))
         return ErrInvalidName;
-    return deleteAt(m_fd, QFile::encodeName(name).constData());
+    return deleteAt(m_fd, encodedName(name).constData());
 }
 
 // --- File -----------------------------------------------------------------

@@ -84,15 +84,29 @@ public:
     // which most file systems give with the names: a walk that needs no more
     // saves a lookup or two per entry.
     QList<DirEntry> list(const QString& mask, int* error = nullptr, bool kindsOnly = false) const;
+    // Every entry but "." and "..", kinds only (as list with kindsOnly), in
+    // the order the file system keeps them: for a view that sorts only what
+    // it shows. With foldersOnly, files are passed over before their names
+    // are even decoded.
+    QList<DirEntry> listUnsorted(bool foldersOnly = false, int* error = nullptr) const;
+    // False when the file system here keeps no hidden or system attribute;
+    // then only a name beginning with a dot is hidden.
+    bool keepsHiddenSystem() const;
+    // Hidden and system of an entry (a link as the link itself): what a
+    // kinds-only listing leaves out, read for the entries a view shows.
+    std::uint32_t hiddenSystem(const QString& name) const;
     // As moveFile and deleteFile, on entries of this folder named exactly
     // (a name holding a separator fails with ErrInvalidName).
     int moveEntry(const QString& from, const QString& to);
     int deleteEntry(const QString& name);
 
 private:
-    int m_fd = -1; // O_PATH
+    QList<DirEntry> read(const QString& mask, bool kindsOnly, bool foldersOnly, int* error) const;
+
+    int m_fd = -1; // open for reading, or O_PATH when the folder may not be read
     QString m_hostPath;
     bool m_driveRoot = false;
+    bool m_readable = false;
 };
 
 // A file opened with Windows sharing rules: readers share with readers; a

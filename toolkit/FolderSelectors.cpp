@@ -18,6 +18,7 @@
 #include <QStyledItemDelegate>
 
 #include <algorithm>
+#include <optional>
 
 namespace toolkit {
 
@@ -98,16 +99,43 @@ private:
     }
 };
 
-bool isNormalFile(const platform::DirEntry& entry) {
-    return !entry.isFolder() && !(entry.attributes & (platform::AttrHidden | platform::AttrSystem));
-}
-
-bool isShownFolder(const platform::DirEntry& entry) {
-    return entry.isFolder() && entry.name != u"." && entry.name != u".." &&
-           !(entry.attributes & (platform::AttrHidden | platform::AttrSystem));
+// As the user reads names: without regard to case; names equal that way (only
+// the host can hold both) in a fixed order all the same.
+void sortForView(QStringList& names) {
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        const int order = a.compare(b, Qt::CaseInsensitive);
+        return order != 0 ? order < 0 : a < b;
+    });
 }
 
 } // namespace
+
+// One reading of a folder, shared by a folder list and the file list it
+// feeds: kinds come with the names, nothing is sorted before a list knows what
+// it shows, and hidden and system are read only for the entries a list is
+// about to show.
+struct FolderListing {
+    platform::Folder folder;
+    QList<platform::DirEntry> entries;
+    bool keepsAttributes = false;
+
+    FolderListing(const QString& path, bool foldersOnly) : folder(platform::Folder::open(path)) {
+        if (!folder.isOpen())
+            return;
+        entries = folder.listUnsorted(foldersOnly);
+        keepsAttributes = !entries.isEmpty() && folder.keepsHiddenSystem();
+    }
+
+    // A name beginning with a dot is hidden as it stands. A link carries no
+    // attribute of its own here, as in a full listing.
+    bool hidden(const platform::DirEntry& entry) const {
+        if (entry.attributes & (platform::AttrHidden | platform::AttrSystem))
+            return true;
+        return keepsAttributes && !entry.isLink() && folder.hiddenSystem(entry.name) != 0;
+    }
+};
+
+namespace {} // namespace
 
 QString shortenFolder(const QString& folder, const QFontMetrics& metrics, int width) {
     QString dir = platform::winpath::folderPart(folder);
@@ -173,11 +201,15 @@ void FileListBox::setMask(const QString& mask) {
 }
 
 void FileListBox::setDirectory(const QString& folder) {
+    showFolder(folder, nullptr);
+}
+
+void FileListBox::showFolder(const QString& folder, const FolderListing* listing) {
     m_directory =
         folder.isEmpty()
             ? QString()
             : platform::winpath::withoutTrailingBackslash(platform::winpath::expand(folder));
-    readFiles();
+    readFiles(listing);
     updateEdit();
     emit changed();
 }
@@ -203,7 +235,7 @@ void FileListBox::refresh() {
     emit changed();
 }
 
-void FileListBox::readFiles() {
+void FileListBox::readFiles(const FolderListing* given) {
     const QSignalBlocker blocker(this);
     clear();
     if (m_directory.isEmpty())
@@ -211,21 +243,22 @@ void FileListBox::readFiles() {
     QStringList masks = m_mask.split(u';', Qt::SkipEmptyParts);
     for (QString& mask : masks)
         mask = mask.trimmed();
-    const QList<platform::DirEntry> entries =
-        platform::listFolder(withTrailingBackslash(m_directory) + QStringLiteral("*.*"));
+    std::optional<FolderListing> own;
+    if (!given)
+        own.emplace(m_directory, false);
+    const FolderListing& listing = given ? *given : *own;
     QStringList names;
-    names.reserve(entries.size());
-    for (const platform::DirEntry& entry : entries) {
-        if (!isNormalFile(entry))
-            continue;
-        if (std::any_of(masks.cbegin(), masks.cend(), [&](const QString& mask) {
+    names.reserve(listing.entries.size());
+    for (const platform::DirEntry& entry : listing.entries) {
+        if (entry.isFolder() ||
+            std::none_of(masks.cbegin(), masks.cend(), [&](const QString& mask) {
                 return platform::matchesWildcard(entry.name, mask);
             }))
+            continue;
+        if (!listing.hidden(entry))
             names << entry.name;
     }
-    std::stable_sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
-        return a.compare(b, Qt::CaseInsensitive) < 0;
-    });
+    sortForView(names);
     addItems(names);
 }
 
@@ -248,7 +281,8 @@ DirectoryListBox::DirectoryListBox(QWidget* parent)
 
 void DirectoryListBox::setFileList(FileListBox* list) {
     m_files = list;
-    if (m_files)
+    // A file list made a moment ago on the same working folder shows it already.
+    if (m_files && m_files->directory() != m_directory)
         m_files->setDirectory(m_directory);
 }
 
@@ -266,8 +300,10 @@ QChar DirectoryListBox::drive() const {
 void DirectoryListBox::setDirectory(const QString& folder) {
     platform::setCurrentFolder(folder);
     m_directory = platform::currentFolder();
-    readFolders();
-    showDirectory();
+    // One reading serves this list and the file list it feeds.
+    const FolderListing listing(m_directory, !m_files);
+    readFolders(&listing);
+    showDirectory(&listing);
     emit changed();
 }
 
@@ -312,7 +348,7 @@ void DirectoryListBox::resizeEvent(QResizeEvent* event) {
     updateLabel();
 }
 
-void DirectoryListBox::readFolders() {
+void DirectoryListBox::readFolders(const FolderListing* given) {
     const QSignalBlocker blocker(this);
     clear();
     const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
@@ -331,23 +367,24 @@ void DirectoryListBox::readFolders() {
     }
     const int currentRow = count() - 1;
 
+    std::optional<FolderListing> own;
+    if (!given)
+        own.emplace(m_directory, true);
+    const FolderListing& listing = given ? *given : *own;
     QStringList names;
-    for (const platform::DirEntry& entry :
-         platform::listFolder(withTrailingBackslash(m_directory) + QStringLiteral("*.*")))
-        if (isShownFolder(entry))
+    for (const platform::DirEntry& entry : listing.entries)
+        if (entry.isFolder() && !listing.hidden(entry))
             names << entry.name;
-    std::stable_sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
-        return a.compare(b, Qt::CaseInsensitive) < 0;
-    });
+    sortForView(names);
     for (const QString& name : names)
         add(closed, name, withTrailingBackslash(m_directory) + name, int(parts.size() + 1));
     setCurrentRow(currentRow);
 }
 
-void DirectoryListBox::showDirectory() {
+void DirectoryListBox::showDirectory(const FolderListing* listing) {
     updateLabel();
     if (m_files)
-        m_files->setDirectory(m_directory);
+        m_files->showFolder(m_directory, listing);
     if (m_drives)
         m_drives->followList(drive());
 }

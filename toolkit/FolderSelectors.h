@@ -21,6 +21,8 @@ class QLineEdit;
 namespace toolkit {
 
 class DriveComboBox;
+class DirectoryListBox;
+struct FolderListing;
 
 // folder shortened to width pixels: leading folders give way to "...\", then
 // the drive, until the text fits or only the last name is left.
@@ -56,7 +58,10 @@ signals:
     void changed();
 
 private:
-    void readFiles();
+    friend class DirectoryListBox;
+    // As setDirectory; listing, when given, is that folder's, read already.
+    void showFolder(const QString& folder, const FolderListing* listing);
+    void readFiles(const FolderListing* listing = nullptr);
     void updateEdit();
 
     QString m_mask = QStringLiteral("*.*");
@@ -95,8 +100,8 @@ protected:
 
 private:
     friend class DriveComboBox;
-    void readFolders();
-    void showDirectory();
+    void readFolders(const FolderListing* listing = nullptr);
+    void showDirectory(const FolderListing* listing);
     void updateLabel();
     void openEntry(QListWidgetItem* item);
 

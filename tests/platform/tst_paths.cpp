@@ -176,6 +176,12 @@ private slots:
                                              << "Cas/README.TXT" << 0;
         QTest::newRow("exact first (mixed)") << "C:\\Cas\\Readme.txt"
                                              << "Cas/Readme.txt" << 0;
+        QTest::newRow("several in other case: the least") << "C:\\cas\\readme.TXT"
+                                                          << "Cas/README.TXT" << 0;
+        QTest::newRow("sign folding to ASCII") << "C:\\cas\\k.txt"
+                                               << "Cas/\u212A.txt" << 0;
+        QTest::newRow("ASCII name, sign on disk") << "C:\\Cas\\MASSE.TXT"
+                                                  << "Cas/Ma\u017F\u017Fe.txt" << 0;
         QTest::newRow("new name as written") << "C:\\suite\\Nouveau Fichier.txt"
                                              << "Suite/Nouveau Fichier.txt" << 0;
         QTest::newRow("double backslash") << "C:\\\\Suite\\\\SUBST.INI"
@@ -192,8 +198,9 @@ private slots:
         const QString root = drives.addDrive(u'C');
         for (const char* path :
              {"C:\\Suite\\Strovan.2005\\Strovan", "C:\\Suite\\SUBST.INI",
-              "C:\\Mes Vidéos\\Été 2005.MOD", "C:\\Cas\\README.TXT", "C:\\Cas\\Readme.txt"})
-            drives.writeFile(path, "x");
+              "C:\\Mes Vidéos\\Été 2005.MOD", "C:\\Cas\\README.TXT", "C:\\Cas\\Readme.txt",
+              "C:\\Cas\\\u212A.txt", "C:\\Cas\\Ma\u017F\u017Fe.txt"})
+            drives.writeFile(QString::fromUtf8(path), "x");
         QFETCH(QString, winPath);
         QFETCH(QString, expected);
         QFETCH(int, error);

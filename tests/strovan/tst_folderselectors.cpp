@@ -94,6 +94,8 @@ private slots:
     void fileEditFollowsSelection();
     void fileListRefreshMakesFolderCurrent();
     void tenThousandFiles();
+    void sameEntriesWhicheverWayTheFolderIsRead_data();
+    void sameEntriesWhicheverWayTheFolderIsRead();
     void driveEntries();
     void choosingADrive();
     void sameDriveStaysPut();
@@ -321,6 +323,54 @@ void TestFolderSelectors::tenThousandFiles() {
     QCOMPARE(s.flb->count(), 10000);
     QCOMPARE(s.flb->item(0)->text(), QStringLiteral("MOV0000.MOD"));
     QCOMPARE(s.flb->item(9999)->text(), QStringLiteral("MOV9999.MOD"));
+}
+
+void TestFolderSelectors::sameEntriesWhicheverWayTheFolderIsRead_data() {
+    QTest::addColumn<QString>("way");
+    QTest::newRow("folder list opens it") << "open";
+    QTest::newRow("file list alone") << "files";
+    QTest::newRow("selectors start on it") << "start";
+    QTest::newRow("both lists refreshed") << "refresh";
+}
+
+// Hidden and system entries, links and names equal but for case, whether the
+// folder list reads the folder for both lists or each list reads it alone.
+void TestFolderSelectors::sameEntriesWhicheverWayTheFolderIsRead() {
+    QFETCH(QString, way);
+    const QString folder = QStringLiteral("X:\\Site\\");
+    for (const char* name : {"a.txt", "A.TXT", "Cache.dat", "Noyau.sys", ".profil", "page.htm"})
+        m_drives->writeFile(folder + QLatin1String(name), "x");
+    for (const char* name : {"Secret", "Zones", ".git"})
+        m_drives->makeFolder(folder + QLatin1String(name));
+    const QString host = platform::toHostPath(folder);
+    QVERIFY(QFile::link(host + "/Zones", host + "/lien dossier"));
+    QVERIFY(QFile::link(host + "/page.htm", host + "/lien.htm"));
+    const bool kept =
+        platform::setFileAttributes(folder + "Cache.dat", platform::AttrHidden) == 0 &&
+        platform::setFileAttributes(folder + "Noyau.sys", platform::AttrSystem) == 0 &&
+        platform::setFileAttributes(folder + "Secret", platform::AttrHidden) == 0;
+    QStringList files{"A.TXT", "a.txt", "lien.htm", "page.htm"};
+    QStringList folders{"X:\\", "Site", "Images", "lien dossier", "Zones"};
+    if (!kept) { // a file system without extended attributes hides dot names only
+        files = QStringList{"A.TXT", "a.txt", "Cache.dat", "lien.htm", "Noyau.sys", "page.htm"};
+        folders.insert(4, QStringLiteral("Secret"));
+    }
+
+    if (way == u"start")
+        platform::setCurrentFolder(QStringLiteral("X:\\Site"));
+    Selectors s;
+    if (way == u"open") {
+        s.dlb->setDirectory(QStringLiteral("X:\\Site"));
+    } else if (way == u"files") {
+        s.flb->setDirectory(QStringLiteral("X:\\Site"));
+    } else if (way == u"refresh") {
+        s.dlb->setDirectory(QStringLiteral("X:\\Site"));
+        s.dlb->refresh();
+        s.flb->refresh();
+    }
+    QCOMPARE(texts(*s.flb), files);
+    if (way != u"files")
+        QCOMPARE(texts(*s.dlb), folders);
 }
 
 void TestFolderSelectors::driveEntries() {
