@@ -33,6 +33,6 @@ struct AspectFix {
 // straddle two buffers are found. A clip already 16:9, or partly widened by
 // an earlier run, ends fully widened.
 AspectFix WidenClip(platform::UpdateFile& clip, const StopCheck& stop = {},
-                    qint64 bufferSize = qint64(1) << 20);
+                    qint64 bufferSize = qint64(128) << 10);
 
 } // namespace strovan
