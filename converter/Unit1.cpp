@@ -319,6 +319,8 @@ void TForm1::convertSelectedFolder() {
     DLB->refresh();
     FLB->refresh();
     showReport(folder, report);
+    if (m_closeWhenStopped)
+        close();
 }
 
 bool TForm1::confirmForeignFolders(const QString& folder, const QStringList& foreign) {
@@ -344,6 +346,7 @@ bool TForm1::confirmForeignFolders(const QString& folder, const QStringList& for
 ConversionReport TForm1::runConversion(const QString& folder, int clips) {
     m_converting = true;
     m_stop = false;
+    m_closeWhenStopped = false;
     struct Done {
         bool& flag;
         ~Done() { flag = false; }
@@ -373,7 +376,8 @@ ConversionReport TForm1::runConversion(const QString& folder, int clips) {
                     widening ? text::ProgressWiden.arg(clip) : text::ProgressRename.arg(clip);
                 dialog->setLabelText(what + QChar(u'\n') +
                                      text::ProgressCount.arg(clipsDone).arg(clips));
-                dialog->setValue(qMin(clipsDone, dialog->maximum()));
+                // A clip being set to 16:9 is not done yet: the bar waits for it.
+                dialog->setValue(qMin(widening ? clipsDone - 1 : clipsDone, dialog->maximum()));
             },
             Qt::QueuedConnection);
     };
@@ -427,9 +431,10 @@ void TForm1::showReport(const QString& folder, const ConversionReport& report) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-    // The walk ends between two writes; the window closes once asked again.
+    // The walk ends between two writes; the window closes once it has.
     if (m_converting) {
         m_stop = true;
+        m_closeWhenStopped = true;
         event->ignore();
         return;
     }

@@ -84,6 +84,7 @@ private:
     // A conversion runs; closing the window asks it to stop.
     bool m_converting = false;
     std::atomic<bool> m_stop{false};
+    bool m_closeWhenStopped = false;
 };
 
 } // namespace strovan
