@@ -1,6 +1,6 @@
 #include "converter/ClipIndex.h"
 
-#include "platform/FileSystem.h"
+#include "platform/FileUpdate.h"
 
 namespace strovan {
 
@@ -55,22 +55,10 @@ ClipIndex ParseClipIndex(const QByteArray& bytes) {
     return index;
 }
 
-ClipIndex ReadClipIndex(const QString& path) {
-    int error = 0;
-    platform::File file = platform::File::openRead(path, &error);
-    if (!file.isOpen())
-        return {};
+ClipIndex ReadClipIndex(const platform::FolderReader& folder, const QString& name) {
     // Only the head is needed: the shape byte is the last field read.
-    QByteArray head(ShapeOffset + 1, '\0');
-    qint64 have = 0;
-    while (have < head.size()) {
-        const qint64 n = file.read(head.data() + have, head.size() - have, &error);
-        if (n <= 0)
-            break;
-        have += n;
-    }
-    head.truncate(have);
-    return ParseClipIndex(head);
+    int error = 0;
+    return ParseClipIndex(folder.readHead(name, ShapeOffset + 1, &error));
 }
 
 } // namespace strovan

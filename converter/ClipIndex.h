@@ -7,6 +7,10 @@
 // What a camcorder's index file (.MOI) knows of its clip: when it was
 // recorded and the shape of its picture. Once the index file is deleted
 // nothing else holds either.
+namespace platform {
+class FolderReader;
+}
+
 namespace strovan {
 
 enum class PictureShape { Unknown, Standard, Wide }; // 4:3, 16:9
@@ -20,7 +24,7 @@ struct ClipIndex {
 // Reads the index from the first bytes of an index file.
 ClipIndex ParseClipIndex(const QByteArray& bytes);
 
-// Reads the index file at a Windows path; an unreadable file is not valid.
-ClipIndex ReadClipIndex(const QString& path);
+// Reads the index file name of folder; an unreadable file is not valid.
+ClipIndex ReadClipIndex(const platform::FolderReader& folder, const QString& name);
 
 } // namespace strovan

@@ -197,7 +197,13 @@ private:
         const QString clipName = names.clipOf(indexName);
         if (clipName.isEmpty())
             return true;
-        const ClipIndex index = ReadClipIndex(Child(winFolder, indexName));
+        // The folder's path is looked up once, at its first index file.
+        if (m_readerFolder != winFolder) {
+            int error = 0;
+            m_reader = platform::FolderReader::open(winFolder, &error);
+            m_readerFolder = winFolder;
+        }
+        const ClipIndex index = ReadClipIndex(m_reader, indexName);
         const bool widen = index.valid && index.shape == PictureShape::Wide;
         const bool date = index.valid && index.recorded.isValid();
         if (!widen && !date)
@@ -246,6 +252,8 @@ private:
     platform::Folder m_top;
     ConversionReport m_report;
     int m_clipsDone = 0;
+    platform::FolderReader m_reader;
+    QString m_readerFolder;
 };
 
 bool AbsolutePath(const QString& folder) {

@@ -105,3 +105,67 @@ int UpdateFile::flush() {
 }
 
 } // namespace platform
+
+namespace platform {
+
+FolderReader::~FolderReader() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+FolderReader::FolderReader(FolderReader&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+
+FolderReader& FolderReader::operator=(FolderReader&& other) noexcept {
+    if (this != &other) {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = std::exchange(other.m_fd, -1);
+    }
+    return *this;
+}
+
+FolderReader FolderReader::open(const QString& path, int* error) {
+    FolderReader folder;
+    *error = NoError;
+    const QString host = toHostPath(path, error);
+    if (host.isEmpty())
+        return folder;
+    folder.m_fd = ::open(QFile::encodeName(host).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (folder.m_fd < 0)
+        *error = winErrorFromErrno(errno);
+    return folder;
+}
+
+QByteArray FolderReader::readHead(const QString& name, qint64 size, int* error) const {
+    *error = NoError;
+    if (m_fd < 0 || name.contains(u'/') || name.contains(u'\\')) {
+        *error = ErrInvalidName;
+        return {};
+    }
+    // Non-blocking, so that a pipe without a writer cannot hang the walk.
+    const int fd = ::openat(m_fd, QFile::encodeName(name).constData(),
+                            O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) {
+        *error = winErrorFromErrno(errno);
+        return {};
+    }
+    QByteArray head(size, '\0');
+    qint64 have = 0;
+    while (have < size) {
+        const ssize_t n = ::read(fd, head.data() + have, size_t(size - have));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            *error = winErrorFromErrno(errno);
+        if (n <= 0)
+            break;
+        have += n;
+    }
+    ::close(fd);
+    if (*error != NoError)
+        return {};
+    head.truncate(have);
+    return head;
+}
+
+} // namespace platform

@@ -101,7 +101,10 @@ void TestClipShape::readsTheIndex() {
     TempDrives drives;
     drives.addDrive(u'x');
     drives.writeFile(QStringLiteral("X:\\MOV001.MOI"), bytes);
-    const strovan::ClipIndex index = strovan::ReadClipIndex(QStringLiteral("X:\\MOV001.MOI"));
+    int error = 0;
+    const platform::FolderReader folder =
+        platform::FolderReader::open(QStringLiteral("X:\\"), &error);
+    const strovan::ClipIndex index = strovan::ReadClipIndex(folder, QStringLiteral("MOV001.MOI"));
     QCOMPARE(index.valid, valid);
     QCOMPARE(index.recorded, recorded);
     QCOMPARE(index.shape, valid ? shape : PictureShape::Unknown);
