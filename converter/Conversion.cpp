@@ -1,8 +1,13 @@
 #include "converter/Conversion.h"
 
 #include "converter/CamcorderName.h"
+#include "converter/ClipIndex.h"
+#include "platform/Errors.h"
 #include "platform/FileSystem.h"
+#include "platform/FileUpdate.h"
 #include "platform/WinPath.h"
+
+#include <QSet>
 
 namespace strovan {
 
@@ -35,6 +40,37 @@ bool IsRecordingFolder(const QString& name) {
     return CharacterCount(name) == 6 || name.startsWith(u"PRG");
 }
 
+QString Child(const QString& folder, const QString& name) {
+    return folder.endsWith(u'\\') ? folder + name : folder + u'\\' + name;
+}
+
+// The names a folder holds as the walk goes, renames included: the index
+// file's clip is looked for here, without asking the disk again.
+class Names {
+public:
+    explicit Names(const QList<platform::DirEntry>& entries) {
+        for (const platform::DirEntry& entry : entries)
+            if (!entry.isFolder())
+                m_names.insert(entry.name);
+    }
+    void renamed(const QString& from, const QString& to) {
+        m_names.remove(from);
+        m_names.insert(to);
+    }
+    // The clip of index file NAME.MOI: NAME.MOD, or the name the conversion
+    // gives it, renamed by this walk or an earlier one.
+    QString clipOf(const QString& indexName) const {
+        const QString clip = indexName.chopped(4) + QStringLiteral(".MOD");
+        if (m_names.contains(clip))
+            return clip;
+        const QString converted = MapCamcorderName(clip);
+        return m_names.contains(converted) ? converted : QString();
+    }
+
+private:
+    QSet<QString> m_names;
+};
+
 // The walk holds each folder it works in open and addresses the entries by
 // name within it: the same renames and deletions as on the full paths
 // (selected folder + "\" + name), without looking the path up again for every
@@ -42,38 +78,70 @@ bool IsRecordingFolder(const QString& name) {
 // a link that replaced a folder during the walk.
 class FolderConversion {
 public:
-    explicit FolderConversion(const ConversionNotice& notice) : m_notice(notice) {}
+    FolderConversion(const ConversionNotice& notice, const ConversionHooks& hooks)
+        : m_notice(notice), m_hooks(hooks) {}
 
-    void run(const QString& selectedFolder) {
+    ConversionReport run(const QString& selectedFolder) {
+        m_selected = selectedFolder;
         m_top = platform::Folder::open(selectedFolder);
         // Every entry but "." and ".." is processed, at a drive root too (it
         // lists no dots there). The listing is a snapshot: an entry renamed
         // during the walk is not met again under its new name.
         const QList<platform::DirEntry> entries =
             m_top.list(QStringLiteral("*.*"), nullptr, KindsOnly);
+        Names names(entries);
         for (const platform::DirEntry& entry : entries) {
             if (IsDotEntry(entry.name))
                 continue;
+            if (stopped())
+                break;
             if (entry.isFolder()) {
                 // A link to a folder is no recording folder: never followed.
                 if (!entry.isLink() && IsRecordingFolder(entry.name))
                     p_ChangeNomRep(entry.name);
             } else {
-                ConvertFile(m_top, entry.name);
+                ConvertFile(m_top, selectedFolder, QString(), names, entry.name);
             }
         }
+        return m_report;
     }
 
 private:
+    bool stopped() {
+        if (!m_report.stopped && m_hooks.stop && m_hooks.stop())
+            m_report.stopped = true;
+        return m_report.stopped;
+    }
+
+    void fail(const QString& name, int code, const QString& winPath,
+              const QString& keptIndex = QString()) {
+        ConversionFailure failure;
+        failure.name = name;
+        failure.code = code;
+        failure.readOnly = code == platform::ErrAccessDenied &&
+                           platform::fileAttributes(winPath) != platform::InvalidAttributes &&
+                           (platform::fileAttributes(winPath) & platform::AttrReadOnly);
+        failure.keptIndex = keptIndex;
+        m_report.failures << failure;
+    }
+
     // Converts the recording folder name of the selected folder.
     void p_ChangeNomRep(const QString& name) {
         const QString newName = MapCamcorderName(name);
-        if (newName != name)
-            m_top.moveEntry(name, newName); // fails when newName exists: that one is walked
+        if (newName != name) {
+            // Fails when newName exists: that one is walked.
+            const int error = m_top.moveEntry(name, newName);
+            if (error == 0)
+                ++m_report.foldersRenamed;
+            else
+                fail(name, error, Child(m_selected, name));
+        }
         // Never through a link, should newName be one.
         platform::Folder folder = m_top.openSubfolder(newName);
         const QList<platform::DirEntry> entries =
             folder.list(QStringLiteral("*.*"), nullptr, KindsOnly);
+        Names names(entries);
+        const QString winFolder = Child(m_selected, newName);
         for (const platform::DirEntry& entry : entries) {
             if (IsDotEntry(entry.name))
                 continue;
@@ -83,29 +151,115 @@ private:
                     m_notice(NestedFolderMessage());
                 return;
             }
-            ConvertFile(folder, entry.name);
+            if (stopped())
+                return;
+            ConvertFile(folder, winFolder, newName + u'\\', names, entry.name);
         }
     }
 
     // Renames a clip as RenameCamcorderFile does, or deletes an index file;
     // other files stay as they are. A link to a file is renamed or deleted as
-    // the link itself. Failures are not reported.
-    static void ConvertFile(platform::Folder& in, const QString& name) {
+    // the link itself.
+    void ConvertFile(platform::Folder& in, const QString& winFolder, const QString& prefix,
+                     Names& names, const QString& name) {
         switch (KindOf(name)) {
-        case FileKind::Clip:
-            in.moveEntry(name, MapCamcorderName(name));
+        case FileKind::Clip: {
+            const QString newName = MapCamcorderName(name);
+            const int error = in.moveEntry(name, newName);
+            if (error == 0) {
+                ++m_report.clipsRenamed;
+                names.renamed(name, newName);
+            } else {
+                fail(prefix + name, error, Child(winFolder, name));
+            }
+            ++m_clipsDone;
+            if (m_hooks.progress)
+                m_hooks.progress(prefix + (error == 0 ? newName : name), false, m_clipsDone);
             break;
+        }
         case FileKind::Index:
-            in.deleteEntry(name);
+            if (Extension(name) == u".MOI" && !KeepIndexKnowledge(winFolder, prefix, names, name))
+                return; // the index file stays: its clip still needs it
+            if (const int error = in.deleteEntry(name); error == 0)
+                ++m_report.indexesDeleted;
+            else
+                fail(prefix + name, error, Child(winFolder, name));
             break;
         case FileKind::Other:
             break;
         }
     }
 
+    // Gives the clip of an index file the date and shape the index knows,
+    // and flushes it to the disk. False when the index file must be kept.
+    bool KeepIndexKnowledge(const QString& winFolder, const QString& prefix, const Names& names,
+                            const QString& indexName) {
+        const QString clipName = names.clipOf(indexName);
+        if (clipName.isEmpty())
+            return true;
+        // The folder's path is looked up once, at its first index file.
+        if (m_readerFolder != winFolder) {
+            int error = 0;
+            m_reader = platform::FolderReader::open(winFolder, &error);
+            m_readerFolder = winFolder;
+        }
+        const ClipIndex index = ReadClipIndex(m_reader, indexName);
+        const bool widen = index.valid && index.shape == PictureShape::Wide;
+        const bool date = index.valid && index.recorded.isValid();
+        if (!widen && !date)
+            return true;
+        // Only what the index asks for opens the clip: a card without
+        // index knowledge converts at the speed of its renames.
+        const QString clipPath = Child(winFolder, clipName);
+        int error = 0;
+        platform::UpdateFile clip = platform::UpdateFile::open(clipPath, widen, &error);
+        if (!clip.isOpen()) {
+            fail(prefix + clipName, error, clipPath, indexName);
+            return false;
+        }
+        bool widened = false;
+        if (widen) {
+            if (m_hooks.progress)
+                m_hooks.progress(prefix + clipName, true, m_clipsDone);
+            const AspectFix fix = WidenClip(clip, m_hooks.stop);
+            if (fix.stopped) {
+                m_report.stopped = true;
+                return false;
+            }
+            if (fix.error != 0) {
+                fail(prefix + clipName, fix.error, clipPath, indexName);
+                return false;
+            }
+            widened = fix.headersWidened > 0;
+        }
+        // After the writes, which would set the time anew.
+        if (date)
+            error = clip.setModificationTime(index.recorded);
+        if (error == 0)
+            error = clip.flush();
+        if (error != 0) {
+            fail(prefix + clipName, error, clipPath, indexName);
+            return false;
+        }
+        m_report.clipsWidened += widened ? 1 : 0;
+        m_report.datesRestored += date ? 1 : 0;
+        return true;
+    }
+
     const ConversionNotice& m_notice;
+    const ConversionHooks& m_hooks;
+    QString m_selected;
     platform::Folder m_top;
+    ConversionReport m_report;
+    int m_clipsDone = 0;
+    platform::FolderReader m_reader;
+    QString m_readerFolder;
 };
+
+bool AbsolutePath(const QString& folder) {
+    return !platform::winpath::driveLetter(folder).isNull() && folder.size() >= 3 &&
+           folder[2] == u'\\';
+}
 
 } // namespace
 
@@ -113,14 +267,52 @@ QString NestedFolderMessage() {
     return QStringLiteral("Il ne doit pas y avoir de sous répertoires emboités");
 }
 
-void ConvertFolder(const QString& selectedFolder, const ConversionNotice& notice) {
+bool IsCamcorderFolderName(const QString& name) {
+    if (name.size() != 6 || !name.startsWith(u"PRG"))
+        return false;
+    for (const QChar c : QStringView(name).mid(3))
+        if (!((c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F')))
+            return false;
+    return true;
+}
+
+ConversionPlan PlanConversion(const QString& selectedFolder) {
+    ConversionPlan plan;
+    if (!AbsolutePath(selectedFolder))
+        return plan;
+    const platform::Folder top = platform::Folder::open(selectedFolder);
+    auto countFiles = [&plan](const QList<platform::DirEntry>& entries) {
+        for (const platform::DirEntry& entry : entries) {
+            if (entry.isFolder())
+                continue;
+            const FileKind kind = KindOf(entry.name);
+            plan.clips += kind == FileKind::Clip ? 1 : 0;
+            plan.anything = plan.anything || kind != FileKind::Other;
+        }
+    };
+    const QList<platform::DirEntry> entries = top.list(QStringLiteral("*.*"), nullptr, KindsOnly);
+    countFiles(entries);
+    for (const platform::DirEntry& entry : entries) {
+        if (!entry.isFolder() || entry.isLink() || IsDotEntry(entry.name) ||
+            !IsRecordingFolder(entry.name))
+            continue;
+        if (MapCamcorderName(entry.name) != entry.name) {
+            plan.anything = true;
+            if (!IsCamcorderFolderName(entry.name))
+                plan.foreign << entry.name;
+        }
+        countFiles(top.openSubfolder(entry.name).list(QStringLiteral("*.*"), nullptr, KindsOnly));
+    }
+    return plan;
+}
+
+ConversionReport ConvertFolder(const QString& selectedFolder, const ConversionNotice& notice,
+                               const ConversionHooks& hooks) {
     // Only an absolute "X:\..." path: anything else would be taken against
     // the working folder, which the walk must never depend on.
-    const bool absolute = !platform::winpath::driveLetter(selectedFolder).isNull() &&
-                          selectedFolder.size() >= 3 && selectedFolder[2] == u'\\';
-    if (!absolute)
-        return;
-    FolderConversion(notice).run(selectedFolder);
+    if (!AbsolutePath(selectedFolder))
+        return {};
+    return FolderConversion(notice, hooks).run(selectedFolder);
 }
 
 } // namespace strovan

@@ -1,22 +1,69 @@
 #pragma once
 
+#include "converter/Mpeg2Aspect.h"
+
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
 // The conversion of a selected camcorder folder, free of any window: its
 // recording folders and their .MOD clips get decimal-counter names, the .MOI
-// and .PGI index files are deleted, everything else is left alone.
+// and .PGI index files are deleted, everything else is left alone. Before an
+// index file goes, its clip gets what only the index knew: the recording's
+// date and, for a clip filmed in 16:9, the shape its own headers lack.
 namespace strovan {
 
 // Shows a message to the user (the window passes a message box; tests record).
 using ConversionNotice = std::function<void(const QString& message)>;
 
+// What the walk is doing: a clip's name relative to the selected folder, and
+// how many clips it has handled so far. Called from the walk's thread.
+using ConversionProgress = std::function<void(const QString& clip, bool widening, int clipsDone)>;
+
+struct ConversionHooks {
+    ConversionProgress progress;
+    StopCheck stop; // asked between two files and between two writes
+};
+
+// One thing the walk could not do.
+struct ConversionFailure {
+    QString name; // relative to the selected folder ("PRG0001\MOV0001.MPG")
+    int code = 0; // Windows error code
+    bool readOnly = false;
+    QString keptIndex; // the index file kept because its clip could not be fixed
+};
+
+struct ConversionReport {
+    int foldersRenamed = 0;
+    int clipsRenamed = 0;
+    int indexesDeleted = 0;
+    int clipsWidened = 0;
+    int datesRestored = 0;
+    QList<ConversionFailure> failures;
+    bool stopped = false; // the stop check ended the walk early
+};
+
+// What a conversion of the selected folder would meet, read from listings only.
+struct ConversionPlan {
+    int clips = 0;         // .MOD clips at the top and in recording folders
+    bool anything = false; // a folder to rename, a clip or an index file
+    QStringList foreign;   // top-level folders to be renamed that no camcorder names so
+};
+
+ConversionPlan PlanConversion(const QString& selectedFolder);
+
+// True for a recording folder name as the camcorder writes it: "PRG" and
+// three hexadecimal digits.
+bool IsCamcorderFolderName(const QString& name);
+
 // Converts the selected folder (a Windows path without trailing backslash, or
-// a drive root "X:\"). Failed renames and deletions are not reported; a
-// recording folder holding a folder is reported through notice and left half
-// done, and the walk goes on.
-void ConvertFolder(const QString& selectedFolder, const ConversionNotice& notice);
+// a drive root "X:\"). A recording folder holding a folder is reported through
+// notice and left half done, and the walk goes on. Everything done and every
+// failure comes back in the report.
+ConversionReport ConvertFolder(const QString& selectedFolder, const ConversionNotice& notice,
+                               const ConversionHooks& hooks = {});
 
 // The message shown for a recording folder that holds a folder.
 QString NestedFolderMessage();

@@ -1,7 +1,9 @@
 #include "converter/Unit1.h"
 
+#include "converter/CamcorderName.h"
 #include "converter/Conversion.h"
 #include "converter/uRetour.h"
+#include "platform/Errors.h"
 #include "platform/Ini.h"
 #include "platform/Process.h"
 #include "platform/WorkingFolder.h"
@@ -14,13 +16,20 @@
 #include "toolkit/Widgets.h"
 
 #include <QApplication>
+#include <QCloseEvent>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
+#include <QProgressDialog>
 #include <QScreen>
 #include <QShowEvent>
+#include <QThread>
 #include <QTimer>
 
+#include <exception>
+#include <memory>
 #include <utility>
 
 // The window's pictures live in the library; Qt registers them on demand.
@@ -45,7 +54,61 @@ const QString SettingsFile = QStringLiteral("\\SUBST.INI");
 const QString SettingsSection = QStringLiteral("DISQUES");
 const QString SettingsKey = QStringLiteral("Virtuel");
 const QString HelpDocument = QStringLiteral("\\Strovan.mht");
+const QString NothingIn = QStringLiteral("Rien à transformer dans %1");
+const QString ForeignHead =
+    QStringLiteral("Dans « %1 », ces dossiers ne viennent pas d'un caméscope :");
+const QString ForeignMore = QStringLiteral("… et %1 autres");
+const QString ForeignQuestion = QStringLiteral(
+    "Ils seraient renommés eux aussi (« %1 » deviendrait « %2 »). Les renommer quand même ?");
+const QString ProgressRename = QStringLiteral("Renommage des clips : %1");
+const QString ProgressWiden = QStringLiteral("Passage en 16:9 : %1");
+const QString ProgressCount = QStringLiteral("Clip %1 sur %2");
+const QString Cancel = QStringLiteral("Annuler");
+const QString ReportDone = QStringLiteral("Transformation terminée dans %1 :");
+const QString ReportStopped =
+    QStringLiteral("Transformation arrêtée dans %1 ; relancez-la pour la terminer :");
+const QString FoldersRenamed = QStringLiteral("Dossiers d'enregistrement renommés : %1");
+const QString ClipsRenamed = QStringLiteral("Clips renommés : %1");
+const QString IndexesDeleted = QStringLiteral("Fichiers d'index supprimés : %1");
+const QString ClipsWidened = QStringLiteral("Clips passés en 16:9 : %1");
+const QString DatesRestored = QStringLiteral("Dates d'enregistrement rétablies : %1");
+const QString FailuresHead = QStringLiteral("Échecs :");
+const QString FailuresMore = QStringLiteral("… et %1 autres");
+const QString NameExists = QStringLiteral("ce nom existe déjà");
+const QString ReadOnly = QStringLiteral("en lecture seule");
+const QString InUse = QStringLiteral("en cours d'utilisation");
+const QString Denied = QStringLiteral("accès refusé");
+const QString Vanished = QStringLiteral("introuvable");
+const QString IoFailure = QStringLiteral("erreur d'entrée/sortie (%1)");
+const QString IndexKept = QStringLiteral("%1, fichier d'index %2 conservé");
 } // namespace text
+
+// How many names a box lists before it says how many more there are.
+constexpr int ForeignShown = 5;
+constexpr int FailuresShown = 20;
+
+QString FailureReason(const ConversionFailure& failure) {
+    QString reason;
+    switch (failure.code) {
+    case platform::ErrAlreadyExists:
+    case platform::ErrFileExists:
+        reason = text::NameExists;
+        break;
+    case platform::ErrSharingViolation:
+        reason = text::InUse;
+        break;
+    case platform::ErrAccessDenied:
+        reason = failure.readOnly ? text::ReadOnly : text::Denied;
+        break;
+    case platform::ErrFileNotFound:
+    case platform::ErrPathNotFound:
+        reason = text::Vanished;
+        break;
+    default:
+        reason = text::IoFailure.arg(platform::IoError::messageFor(failure.code));
+    }
+    return failure.keptIndex.isEmpty() ? reason : text::IndexKept.arg(reason, failure.keptIndex);
+}
 
 constexpr int OuterWidth = 813;
 constexpr int OuterHeight = 405;
@@ -116,6 +179,9 @@ void TForm1::createControls() {
     for (QWidget* button : {static_cast<QWidget*>(BtAction), static_cast<QWidget*>(BtAide),
                             static_cast<QWidget*>(BtMenu), static_cast<QWidget*>(BitBtn1)})
         toolkit::setTextColour(button, Navy);
+    // The keyboard reaches every button that acts, the speed buttons too.
+    BtAction->setFocusPolicy(Qt::TabFocus);
+    BtMenu->setFocusPolicy(Qt::TabFocus);
 
     Label2 = new QLabel(text::Repertoire, this);
     toolkit::place(Label2, 488, 200, 64, 16);
@@ -175,8 +241,10 @@ void TForm1::createControls() {
     setTabOrder(DCB, DLB);
     setTabOrder(DLB, FLB);
     setTabOrder(FLB, Edit1);
-    setTabOrder(Edit1, BitBtn1);
+    setTabOrder(Edit1, BtAction);
+    setTabOrder(BtAction, BitBtn1);
     setTabOrder(BitBtn1, BtAide);
+    setTabOrder(BtAide, BtMenu);
     DCB->setFocus();
 
     // Until the window manager tells its frame, take the whole size as ours.
@@ -221,25 +289,156 @@ void TForm1::preselectDrive(const QString& designation) {
 }
 
 void TForm1::BtActionClick() {
-    toolkit::runGuarded(
-        [this] {
-            const ConversionNotice notice = [this](const QString& message) {
-                toolkit::showPlainMessage(message, this);
-            };
-            {
-                const toolkit::OverrideCursor wait(Qt::WaitCursor);
-                try {
-                    ConvertFolder(DLB->directory(), notice);
-                } catch (...) {
-                    DLB->refresh();
-                    FLB->refresh();
-                    throw;
-                }
-                DLB->refresh();
-                FLB->refresh();
-            }
-        },
-        this);
+    if (m_converting)
+        return;
+    toolkit::runGuarded([this] { convertSelectedFolder(); }, this);
+}
+
+void TForm1::convertSelectedFolder() {
+    const QString folder = DLB->directory();
+    // The lists show the disk as the work left it, whichever way it ends.
+    struct Refresh {
+        TForm1* form;
+        ~Refresh() {
+            form->DLB->refresh();
+            form->FLB->refresh();
+        }
+    } refresh{this};
+    ConversionPlan plan;
+    {
+        const toolkit::OverrideCursor wait(Qt::WaitCursor);
+        plan = PlanConversion(folder);
+    }
+    if (!plan.anything) {
+        toolkit::showPlainMessage(text::NothingIn.arg(folder), this);
+        return;
+    }
+    if (!plan.foreign.isEmpty() && !confirmForeignFolders(folder, plan.foreign))
+        return;
+    const ConversionReport report = runConversion(folder, plan.clips);
+    DLB->refresh();
+    FLB->refresh();
+    showReport(folder, report);
+    if (m_closeWhenStopped)
+        close();
+}
+
+bool TForm1::confirmForeignFolders(const QString& folder, const QStringList& foreign) {
+    QStringList lines{text::ForeignHead.arg(folder)};
+    for (qsizetype i = 0; i < foreign.size() && i < ForeignShown; ++i)
+        lines << QStringLiteral("    ") + foreign[i];
+    if (foreign.size() > ForeignShown)
+        lines << text::ForeignMore.arg(foreign.size() - ForeignShown);
+    lines << text::ForeignQuestion.arg(foreign.first(), MapCamcorderName(foreign.first()));
+    toolkit::MessageRequest request;
+    request.parent = this;
+    request.caption = toolkit::programTitle();
+    request.text = lines.join(QChar(13));
+    request.buttons = toolkit::Buttons::YesNo;
+    request.icon = toolkit::BoxIcon::Question;
+    // Renaming what is not a camcorder's cannot be undone: only a deliberate yes.
+    request.defaultAnswer = toolkit::Answer::No;
+    return toolkit::showMessage(request) == toolkit::Answer::Yes;
+}
+
+// The walk runs on its own thread, so that the window keeps painting and the
+// progress dialog can stop it; boxes it raises are shown here, while it waits.
+ConversionReport TForm1::runConversion(const QString& folder, int clips) {
+    m_converting = true;
+    m_stop = false;
+    m_closeWhenStopped = false;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{m_converting};
+    const toolkit::OverrideCursor wait(Qt::WaitCursor);
+
+    QProgressDialog progress(QString(), text::Cancel, 0, qMax(clips, 1), this);
+    progress.setWindowTitle(toolkit::programTitle());
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    progress.setMinimumDuration(400); // a card without 16:9 clips is done before
+    progress.setMinimumWidth(420);
+    progress.setValue(0);
+    connect(&progress, &QProgressDialog::canceled, this, [this] { m_stop = true; });
+    QPointer<QProgressDialog> dialog(&progress);
+
+    ConversionHooks hooks;
+    hooks.stop = [this] { return m_stop.load(); };
+    hooks.progress = [dialog, clips](const QString& clip, bool widening, int clipsDone) {
+        QMetaObject::invokeMethod(
+            dialog.data(),
+            [dialog, clip, widening, clipsDone, clips] {
+                if (!dialog)
+                    return;
+                const QString what =
+                    widening ? text::ProgressWiden.arg(clip) : text::ProgressRename.arg(clip);
+                dialog->setLabelText(what + QChar(u'\n') +
+                                     text::ProgressCount.arg(clipsDone).arg(clips));
+                // A clip being set to 16:9 is not done yet: the bar waits for it.
+                dialog->setValue(qMin(widening ? clipsDone - 1 : clipsDone, dialog->maximum()));
+            },
+            Qt::QueuedConnection);
+    };
+    const ConversionNotice notice = [this](const QString& message) {
+        QMetaObject::invokeMethod(
+            this, [this, message] { toolkit::showPlainMessage(message, this); },
+            Qt::BlockingQueuedConnection);
+    };
+
+    ConversionReport report;
+    std::exception_ptr failure;
+    std::unique_ptr<QThread> worker(QThread::create([&] {
+        try {
+            report = ConvertFolder(folder, notice, hooks);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    }));
+    QEventLoop loop;
+    connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    worker->start();
+    loop.exec();
+    worker->wait();
+    if (failure)
+        std::rethrow_exception(failure);
+    return report;
+}
+
+void TForm1::showReport(const QString& folder, const ConversionReport& report) {
+    QStringList lines{(report.stopped ? text::ReportStopped : text::ReportDone).arg(folder),
+                      text::FoldersRenamed.arg(report.foldersRenamed),
+                      text::ClipsRenamed.arg(report.clipsRenamed),
+                      text::IndexesDeleted.arg(report.indexesDeleted),
+                      text::ClipsWidened.arg(report.clipsWidened),
+                      text::DatesRestored.arg(report.datesRestored)};
+    if (!report.failures.isEmpty()) {
+        lines << QString() << text::FailuresHead;
+        for (qsizetype i = 0; i < report.failures.size() && i < FailuresShown; ++i)
+            lines << report.failures[i].name + QStringLiteral(" : ") +
+                         FailureReason(report.failures[i]);
+        if (report.failures.size() > FailuresShown)
+            lines << text::FailuresMore.arg(report.failures.size() - FailuresShown);
+    }
+    toolkit::MessageRequest request;
+    request.parent = this;
+    request.caption = toolkit::programTitle();
+    request.text = lines.join(QChar(13));
+    request.icon = report.failures.isEmpty() && !report.stopped ? toolkit::BoxIcon::Information
+                                                                : toolkit::BoxIcon::Warning;
+    toolkit::showMessage(request);
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    // The walk ends between two writes; the window closes once it has.
+    if (m_converting) {
+        m_stop = true;
+        m_closeWhenStopped = true;
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
 }
 
 void TForm1::BtAideClick() {

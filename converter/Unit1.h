@@ -1,7 +1,11 @@
 #pragma once
 
+#include "converter/Conversion.h"
+
 #include <QString>
 #include <QWidget>
+
+#include <atomic>
 
 class QLabel;
 class QLineEdit;
@@ -60,8 +64,14 @@ protected:
     bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void createControls();
+    void convertSelectedFolder();
+    bool confirmForeignFolders(const QString& folder, const QStringList& foreign);
+    ConversionReport runConversion(const QString& folder, int clips);
+    void showReport(const QString& folder, const ConversionReport& report);
     void preselectDrive(const QString& designation);
     void fitOuterSize();
 
@@ -71,6 +81,10 @@ private:
     // The window has been left for another program since its last activation
     // (or has not been activated yet); our own message boxes do not count.
     bool m_cameFromOutside = true;
+    // A conversion runs; closing the window asks it to stop.
+    bool m_converting = false;
+    std::atomic<bool> m_stop{false};
+    bool m_closeWhenStopped = false;
 };
 
 } // namespace strovan

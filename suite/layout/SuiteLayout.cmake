@@ -95,10 +95,19 @@ endforeach()
 # --- A camcorder's folder, as copied from a JVC camera ------------------------
 # Recording folders with a three-character hexadecimal counter, clips (.MOD)
 # with their index files (.MOI), one .PGI per folder, and the camera's own
-# MGR_INFO folder, which the conversion leaves alone.
+# MGR_INFO folder, which the conversion leaves alone. Where demo/camescope holds
+# a real clip and its index, it is copied: small MPEG-2 program streams whose
+# index files give the recording dates, and for PRG001 say "filmed in 16:9"
+# while the streams' own headers say 4:3, as these camcorders write them.
+# The other clips are stand-ins the conversion renames only.
 function(camera_folder name)
     file(MAKE_DIRECTORY "${camera}/${name}")
     foreach(clip IN LISTS ARGN)
+        set(real "${SUITE_SOURCE}/demo/camescope/${name}/${clip}")
+        if(EXISTS "${real}.MOD" AND EXISTS "${real}.MOI")
+            file(COPY "${real}.MOD" "${real}.MOI" DESTINATION "${camera}/${name}")
+            continue()
+        endif()
         file(WRITE "${camera}/${name}/${clip}.MOD"
             "Clip de démonstration ${name}/${clip}.MOD (contenu factice)\n")
         file(WRITE "${camera}/${name}/${clip}.MOI"

@@ -1,12 +1,15 @@
+#include "CardStreams.h"
 #include "CardTree.h"
 #include "common/NoDacOverride.h"
 #include "common/TempDrives.h"
 #include "converter/Conversion.h"
+#include "platform/Errors.h"
 #include "platform/FileSystem.h"
 #include "platform/WorkingFolder.h"
 
 #include <QtTest>
 
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -31,10 +34,11 @@ public:
     QString host(const QString& relative) const { return m_root + u'/' + relative; }
 
     // Converts folder; returns the messages shown.
-    QStringList convert(const QString& folder) {
+    QStringList convert(const QString& folder, const strovan::ConversionHooks& hooks = {}) {
         m_before = CardTree::scan(m_root);
         QStringList notices;
-        strovan::ConvertFolder(folder, [&notices](const QString& m) { notices << m; });
+        m_report = strovan::ConvertFolder(
+            folder, [&notices](const QString& m) { notices << m; }, hooks);
         m_after = CardTree::scan(m_root);
         return notices;
     }
@@ -42,8 +46,13 @@ public:
     // Files lost by the last conversion, index files aside.
     QString lost() const { return CardTree::lost(m_before, m_after); }
     const CardTree& after() const { return m_after; }
+    const strovan::ConversionReport& report() const { return m_report; }
+    QDateTime modified(const QString& relative) const {
+        return QFileInfo(host(relative)).lastModified();
+    }
 
 private:
+    strovan::ConversionReport m_report;
     TempDrives m_drives;
     QString m_root;
     CardTree m_before, m_after;
@@ -82,6 +91,13 @@ private slots:
     void convertsDeepPaths();
     void ignoresTheWorkingFolder();
     void keepsHiddenAndOddNames();
+
+    void keepsWhatTheIndexKnows_data();
+    void keepsWhatTheIndexKnows();
+    void keepsTheIndexOfAClipItCannotFix_data();
+    void keepsTheIndexOfAClipItCannotFix();
+    void stoppedThenRunAgain();
+    void reportsWhatFailed();
 };
 
 void TestConversion::convertsARecordingFolder() {
@@ -506,6 +522,164 @@ void TestConversion::keepsHiddenAndOddNames() {
     const QByteArray moved = QFile::encodeName(card.host(u"card/PRG0001/"_qs)) + "MOV\xff"
                                                                                  "01.MOD";
     QCOMPARE(::unlink(moved.constData()), 0);
+}
+
+namespace {
+
+const QDateTime Recorded(QDate(2006, 7, 14), QTime(15, 30, 45, 250), Qt::LocalTime);
+
+QByteArray WideIndex() {
+    return MakeClipIndex(2006, 7, 14, 15, 30, 45250, 0x54);
+}
+
+QList<qint64> Differences(const QByteArray& a, const QByteArray& b) {
+    QList<qint64> at;
+    for (qsizetype i = 0; i < qMin(a.size(), b.size()); ++i)
+        if (a[i] != b[i])
+            at << i;
+    return at;
+}
+
+} // namespace
+
+void TestConversion::keepsWhatTheIndexKnows_data() {
+    QTest::addColumn<int>("streamShape");
+    QTest::addColumn<QByteArray>("index");
+    QTest::addColumn<bool>("widened");
+    QTest::addColumn<bool>("dated");
+    QTest::newRow("16:9 over 4:3") << 2 << WideIndex() << true << true;
+    QTest::newRow("already 16:9") << 3 << WideIndex() << false << true;
+    QTest::newRow("4:3 in the index")
+        << 2 << MakeClipIndex(2006, 7, 14, 15, 30, 45250, 0x50) << false << true;
+    QTest::newRow("unknown shape")
+        << 2 << MakeClipIndex(2006, 7, 14, 15, 30, 45250, 0x53) << false << true;
+    QTest::newRow("short index") << 2 << WideIndex().left(0x80) << false << false;
+    QTest::newRow("not an index") << 2 << QByteArray("Index du clip") << false << false;
+    QTest::newRow("invalid date") << 2 << MakeClipIndex(2006, 13, 14, 15, 30, 0, 0x54) << true
+                                  << false;
+}
+
+void TestConversion::keepsWhatTheIndexKnows() {
+    QFETCH(int, streamShape);
+    QFETCH(QByteArray, index);
+    QFETCH(bool, widened);
+    QFETCH(bool, dated);
+    StreamShape shape;
+    shape.shape = streamShape;
+    const TestStream stream = MakeProgramStream(shape);
+    Card card;
+    card.drives().writeFile(u"X:\\card\\PRG001\\MOV001.MOD"_qs, stream.bytes);
+    card.drives().writeFile(u"X:\\card\\PRG001\\MOV001.MOI"_qs, index);
+    // An index file without its clip goes as before, whatever it says.
+    card.drives().writeFile(u"X:\\card\\PRG001\\MOV002.MOI"_qs, WideIndex());
+    card.put(u"X:\\card\\PRG001\\PRG001.PGI"_qs);
+    QCOMPARE(card.convert(u"X:\\card"_qs), QStringList());
+    QCOMPARE(card.paths(), sorted({"card/", "card/PRG0001/", "card/PRG0001/MOV0001.MPG"}));
+    const QByteArray after = card.after().file(u"card/PRG0001/MOV0001.MPG"_qs);
+    QCOMPARE(Differences(stream.bytes, after), widened ? stream.shapeBytes : QList<qint64>());
+    QCOMPARE(after.size(), stream.bytes.size());
+    QCOMPARE(card.modified(u"card/PRG0001/MOV0001.MPG"_qs) == Recorded, dated);
+    const strovan::ConversionReport& report = card.report();
+    QCOMPARE(report.foldersRenamed, 1);
+    QCOMPARE(report.clipsRenamed, 1);
+    QCOMPARE(report.indexesDeleted, 3);
+    QCOMPARE(report.clipsWidened, widened ? 1 : 0);
+    QCOMPARE(report.datesRestored, dated ? 1 : 0);
+    QVERIFY(report.failures.isEmpty());
+}
+
+void TestConversion::keepsTheIndexOfAClipItCannotFix_data() {
+    QTest::addColumn<bool>("readOnly");
+    QTest::addColumn<int>("code");
+    QTest::newRow("read-only") << true << int(platform::ErrAccessDenied);
+    QTest::newRow("in use") << false << int(platform::ErrSharingViolation);
+}
+
+void TestConversion::keepsTheIndexOfAClipItCannotFix() {
+    QFETCH(bool, readOnly);
+    QFETCH(int, code);
+    const TestStream stream = MakeProgramStream();
+    Card card;
+    const QString clip = card.drives().writeFile(u"X:\\card\\PRG001\\MOV001.MOD"_qs, stream.bytes);
+    card.drives().writeFile(u"X:\\card\\PRG001\\MOV001.MOI"_qs, WideIndex());
+    NoDacOverride noOverride;
+    QVERIFY(noOverride.active());
+    QFile other(clip);
+    if (readOnly)
+        QCOMPARE(::chmod(QFile::encodeName(clip).constData(), 0444), 0);
+    else
+        QVERIFY(other.open(QIODevice::ReadOnly) && ::flock(other.handle(), LOCK_SH) == 0);
+    card.convert(u"X:\\card"_qs);
+    // Renamed, untouched, and its index file is still there for the next run.
+    QCOMPARE(card.paths(), sorted({"card/", "card/PRG0001/", "card/PRG0001/MOV0001.MPG",
+                                   "card/PRG0001/MOV001.MOI"}));
+    QCOMPARE(card.after().file(u"card/PRG0001/MOV0001.MPG"_qs), stream.bytes);
+    QCOMPARE(card.report().failures.size(), 1);
+    const strovan::ConversionFailure& failure = card.report().failures.first();
+    QCOMPARE(failure.name, u"PRG0001\\MOV0001.MPG"_qs);
+    QCOMPARE(failure.code, code);
+    QCOMPARE(failure.readOnly, readOnly);
+    QCOMPARE(failure.keptIndex, u"MOV001.MOI"_qs);
+    QCOMPARE(card.report().indexesDeleted, 0);
+}
+
+void TestConversion::stoppedThenRunAgain() {
+    const TestStream stream = MakeProgramStream();
+    Card card;
+    card.drives().writeFile(u"X:\\card\\PRG001\\MOV001.MOD"_qs, stream.bytes);
+    card.drives().writeFile(u"X:\\card\\PRG001\\MOV001.MOI"_qs, WideIndex());
+    card.put(u"X:\\card\\PRG001\\MOV002.MOD"_qs);
+    // Stopped in the middle of the clip's headers.
+    int asked = 0;
+    strovan::ConversionHooks hooks;
+    hooks.stop = [&asked] { return ++asked > 6; };
+    card.convert(u"X:\\card"_qs, hooks);
+    QVERIFY(card.report().stopped);
+    QCOMPARE(card.paths(), sorted({"card/", "card/PRG0001/", "card/PRG0001/MOV0001.MPG",
+                                   "card/PRG0001/MOV001.MOI", "card/PRG0001/MOV002.MOD"}));
+    const qsizetype partly =
+        Differences(stream.bytes, card.after().file(u"card/PRG0001/MOV0001.MPG"_qs)).size();
+    QVERIFY(partly > 0 && partly < stream.shapeBytes.size());
+    // Run again: the index file finds its renamed clip, and the job is done.
+    card.convert(u"X:\\card"_qs);
+    QVERIFY(!card.report().stopped);
+    QCOMPARE(card.paths(), sorted({"card/", "card/PRG0001/", "card/PRG0001/MOV0001.MPG",
+                                   "card/PRG0001/MOV0002.MPG"}));
+    QCOMPARE(Differences(stream.bytes, card.after().file(u"card/PRG0001/MOV0001.MPG"_qs)),
+             stream.shapeBytes);
+    QCOMPARE(card.modified(u"card/PRG0001/MOV0001.MPG"_qs), Recorded);
+    QCOMPARE(card.report().clipsWidened, 1);
+    // Once more: nothing is left to change.
+    const QStringList before = card.paths();
+    const QByteArray clip = card.after().file(u"card/PRG0001/MOV0001.MPG"_qs);
+    card.convert(u"X:\\card"_qs);
+    QCOMPARE(card.paths(), before);
+    QCOMPARE(card.after().file(u"card/PRG0001/MOV0001.MPG"_qs), clip);
+    const strovan::ConversionReport& report = card.report();
+    QCOMPARE(report.foldersRenamed + report.clipsRenamed + report.indexesDeleted +
+                 report.clipsWidened + report.datesRestored + int(report.failures.size()),
+             0);
+}
+
+void TestConversion::reportsWhatFailed() {
+    Card card;
+    card.put(u"X:\\card\\PRG001\\MOV001.MOD"_qs);
+    card.put(u"X:\\card\\PRG001\\MOV0001.MPG"_qs); // the new name is taken
+    card.put(u"X:\\card\\PRG001\\MOV002.PGI"_qs);
+    card.put(u"X:\\card\\PRG002\\MOV003.MOD"_qs);
+    card.folder(u"X:\\card\\PRG0002"_qs); // the folder's new name is taken
+    QCOMPARE(::chmod(QFile::encodeName(card.host(u"card/PRG001/MOV002.PGI"_qs)).constData(), 0444),
+             0);
+    card.convert(u"X:\\card"_qs);
+    QList<QPair<QString, int>> failures;
+    for (const strovan::ConversionFailure& failure : card.report().failures)
+        failures << qMakePair(failure.name, failure.code);
+    QCOMPARE(failures, (QList<QPair<QString, int>>{
+                           {u"PRG0001\\MOV001.MOD"_qs, int(platform::ErrAlreadyExists)},
+                           {u"PRG0001\\MOV002.PGI"_qs, int(platform::ErrAccessDenied)},
+                           {u"PRG002"_qs, int(platform::ErrAlreadyExists)}}));
+    QCOMPARE(card.report().foldersRenamed, 1);
+    QCOMPARE(card.report().clipsRenamed, 0);
 }
 
 QTEST_GUILESS_MAIN(TestConversion)

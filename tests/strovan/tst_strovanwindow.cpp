@@ -47,8 +47,9 @@ int shapeOf(const QCursor* cursor) {
 // Boxes answered instead of shown; the cursor each was shown under is kept.
 struct BoxRecorder {
     QList<toolkit::MessageRequest> boxes;
-    QList<int> cursors; // shapes; -1 for none
-    QList<int> beneath; // the cursor under it on the stack
+    QList<int> cursors;                             // shapes; -1 for none
+    QList<int> beneath;                             // the cursor under it on the stack
+    toolkit::Answer question = toolkit::Answer::No; // given to yes/no boxes
     BoxRecorder() {
         toolkit::setMessageHook([this](const toolkit::MessageRequest& request) {
             boxes << request;
@@ -62,7 +63,7 @@ struct BoxRecorder {
             } else {
                 beneath << -1;
             }
-            return toolkit::Answer::Ok;
+            return request.buttons == toolkit::Buttons::Ok ? toolkit::Answer::Ok : question;
         });
     }
     ~BoxRecorder() { toolkit::setMessageHook({}); }
@@ -133,6 +134,10 @@ private slots:
     void conversionOfTheSelectedRecordingFolder();
     void nestedFolderNoticeUnderTheArrow();
     void conversionOfAVanishedFolder();
+    void asksBeforeRenamingForeignFolders_data();
+    void asksBeforeRenamingForeignFolders();
+    void endReport_data();
+    void endReport();
     void helpOpensTheDocument_data();
     void helpOpensTheDocument();
     void missingHelpIsSaid();
@@ -279,8 +284,8 @@ void TestStrovanWindow::tabOrder() {
             order << w;
         w = w->nextInFocusChain();
     } while (w != form->DCB);
-    const QList<QWidget*> expected{form->DCB,   form->DLB,     form->FLB,
-                                   form->Edit1, form->BitBtn1, form->BtAide};
+    const QList<QWidget*> expected{form->DCB,      form->DLB,     form->FLB,    form->Edit1,
+                                   form->BtAction, form->BitBtn1, form->BtAide, form->BtMenu};
     QCOMPARE(order, expected);
 }
 
@@ -480,7 +485,7 @@ void TestStrovanWindow::conversionRefreshesTheLists() {
     form->FLB->setCurrentRow(0);
     BoxRecorder boxes;
     QTest::mouseClick(form->BtAction, Qt::LeftButton);
-    QCOMPARE(boxes.boxes.size(), 0);
+    QCOMPARE(boxes.boxes.size(), 1); // the end report
     QCOMPARE(texts(form->DLB), (QStringList{"C:\\", "Camescope", "MGR_INFO", "PRG0001"}));
     QCOMPARE(texts(form->FLB), QStringList{QStringLiteral("MOV0002.MPG")});
     QCOMPARE(form->Edit1->text(), QStringLiteral("*.*"));
@@ -496,6 +501,7 @@ void TestStrovanWindow::conversionOfTheSelectedRecordingFolder() {
     m_drives->writeFile(prg + QStringLiteral("\\MOV001.MOI"), "index");
     const auto form = makeWindow();
     form->DLB->setDirectory(prg);
+    BoxRecorder boxes;
     form->BtActionClick();
     QCOMPARE(form->DLB->directory(), prg);
     QCOMPARE(texts(form->FLB), QStringList{QStringLiteral("MOV0001.MPG")});
@@ -527,7 +533,8 @@ void TestStrovanWindow::conversionOfAVanishedFolder() {
     QVERIFY(QDir(host).removeRecursively());
     BoxRecorder boxes;
     form->BtActionClick();
-    QVERIFY(boxes.boxes.isEmpty());
+    QCOMPARE(boxes.texts(),
+             QStringList{QStringLiteral("Rien à transformer dans C:\\Camescope\\Parti")});
     QCOMPARE(form->DLB->directory(), QStringLiteral("C:\\Camescope"));
     QCOMPARE(form->FLB->directory(), QStringLiteral("C:\\Camescope"));
 }
@@ -605,6 +612,97 @@ void TestStrovanWindow::closeButtonClosesTheWindow() {
     QVERIFY(QTest::qWaitForWindowExposed(form.get()));
     QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
     QVERIFY(!form->isVisible());
+}
+
+void TestStrovanWindow::asksBeforeRenamingForeignFolders_data() {
+    QTest::addColumn<QStringList>("folders");
+    QTest::addColumn<QStringList>("asked"); // the folders the question names
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QStringList>("after");
+    const QStringList ours{"Photos", "Videos"};
+    QTest::newRow("Non") << ours << ours << int(toolkit::Answer::No) << ours;
+    QTest::newRow("Oui") << ours << ours << int(toolkit::Answer::Yes)
+                         << QStringList{"Pho0000", "Vid0000"};
+    QTest::newRow("a real card") << QStringList{"PRG001", "PRG00A"} << QStringList()
+                                 << int(toolkit::Answer::No) << QStringList{"PRG0001", "PRG0010"};
+    QTest::newRow("more than five")
+        << QStringList{"AAAAAA", "BBBBBB", "CCCCCC", "DDDDDD", "EEEEEE", "FFFFFF", "PRG001"}
+        << QStringList{"AAAAAA", "BBBBBB", "CCCCCC", "DDDDDD", "EEEEEE", "… et 1 autres"}
+        << int(toolkit::Answer::No)
+        << QStringList{"AAAAAA", "BBBBBB", "CCCCCC", "DDDDDD", "EEEEEE", "FFFFFF", "PRG001"};
+}
+
+void TestStrovanWindow::asksBeforeRenamingForeignFolders() {
+    QFETCH(QStringList, folders);
+    QFETCH(QStringList, asked);
+    QFETCH(int, answer);
+    QFETCH(QStringList, after);
+    const QString cam = QStringLiteral("C:\\Mes films");
+    for (const QString& folder : folders)
+        m_drives->writeFile(cam + u'\\' + folder + QStringLiteral("\\MOV001.MOD"), "clip");
+    const auto form = makeWindow();
+    form->DLB->setDirectory(cam);
+    BoxRecorder boxes;
+    boxes.question = toolkit::Answer(answer);
+    form->BtActionClick();
+    QList<toolkit::MessageRequest> questions;
+    for (const toolkit::MessageRequest& box : boxes.boxes)
+        if (box.buttons == toolkit::Buttons::YesNo)
+            questions << box;
+    QCOMPARE(questions.size(), asked.isEmpty() ? 0 : 1);
+    if (!asked.isEmpty()) {
+        const QStringList lines = questions.first().text.split(QChar(13));
+        QVERIFY(lines.first().contains(cam)); // the selected folder in full
+        QCOMPARE(lines.mid(1, asked.size()).replaceInStrings(QStringLiteral("    "), QString()),
+                 asked);
+        QCOMPARE(questions.first().defaultAnswer, toolkit::Answer::No);
+    }
+    QStringList names = texts(form->DLB).mid(2); // after the root and the folder itself
+    QCOMPARE(names, after);
+    // On "Non" nothing at all changed, clips included.
+    if (answer == int(toolkit::Answer::No) && !asked.isEmpty())
+        QCOMPARE(m_drives->readFile(cam + u'\\' + folders.first() + QStringLiteral("\\MOV001.MOD")),
+                 QByteArray("clip"));
+}
+
+void TestStrovanWindow::endReport_data() {
+    QTest::addColumn<int>("collisions");
+    QTest::addColumn<QStringList>("failureLines"); // the last lines of the box
+    QTest::newRow("no failure") << 0 << QStringList{"Dates d'enregistrement rétablies : 0"};
+    QTest::newRow("one failure") << 1
+                                 << QStringList{"Échecs :",
+                                                "PRG0001\\MOV000.MOD : ce nom existe déjà"};
+    QTest::newRow("22 failures") << 22
+                                 << QStringList{"PRG0001\\MOV013.MOD : ce nom existe déjà",
+                                                "… et 2 autres"};
+}
+
+void TestStrovanWindow::endReport() {
+    QFETCH(int, collisions);
+    QFETCH(QStringList, failureLines);
+    const QString prg = QStringLiteral("C:\\Camescope\\PRG001\\");
+    for (int i = 0; i < collisions; ++i) {
+        const QString counter = QString::number(i, 16).toUpper().rightJustified(3, u'0');
+        m_drives->writeFile(prg + QStringLiteral("MOV") + counter + QStringLiteral(".MOD"), "clip");
+        m_drives->writeFile(prg + QStringLiteral("MOV0") +
+                                QString::number(i).rightJustified(3, u'0') + QStringLiteral(".MPG"),
+                            "taken");
+    }
+    m_drives->writeFile(prg + QStringLiteral("MOVFFF.MOD"), "clip");
+    m_drives->writeFile(prg + QStringLiteral("MOVFFF.MOI"), "index");
+    const auto form = makeWindow();
+    form->DLB->setDirectory(QStringLiteral("C:\\Camescope"));
+    BoxRecorder boxes;
+    form->BtActionClick();
+    QCOMPARE(boxes.boxes.size(), 1);
+    const QStringList lines = boxes.boxes.first().text.split(QChar(13));
+    QCOMPARE(lines.mid(0, 4),
+             (QStringList{"Transformation terminée dans C:\\Camescope :",
+                          "Dossiers d'enregistrement renommés : 1", "Clips renommés : 1",
+                          "Fichiers d'index supprimés : 1"}));
+    QCOMPARE(lines.mid(lines.size() - failureLines.size()), failureLines);
+    QCOMPARE(boxes.boxes.first().icon,
+             collisions ? toolkit::BoxIcon::Warning : toolkit::BoxIcon::Information);
 }
 
 QTEST_MAIN(TestStrovanWindow)

@@ -1,0 +1,171 @@
+#include "platform/FileUpdate.h"
+
+#include "platform/Drives.h"
+#include "platform/Errors.h"
+#include "platform/FileSystem.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace platform {
+
+UpdateFile::~UpdateFile() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+UpdateFile::UpdateFile(UpdateFile&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+
+UpdateFile& UpdateFile::operator=(UpdateFile&& other) noexcept {
+    if (this != &other) {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = std::exchange(other.m_fd, -1);
+    }
+    return *this;
+}
+
+UpdateFile UpdateFile::open(const QString& path, bool writable, int* error) {
+    UpdateFile file;
+    *error = NoError;
+    const QString host = toHostPath(path, error);
+    if (host.isEmpty())
+        return file;
+    // The read-only attribute is the owner's word, even where root could write.
+    const std::uint32_t attributes = writable ? fileAttributes(path) : InvalidAttributes;
+    if (attributes != InvalidAttributes && (attributes & AttrReadOnly)) {
+        *error = ErrAccessDenied;
+        return file;
+    }
+    const int fd = ::open(QFile::encodeName(host).constData(),
+                          (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
+    if (fd < 0) {
+        *error = winErrorFromErrno(errno);
+        return file;
+    }
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        *error = ErrAccessDenied;
+        return file;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (::flock(fd, (writable ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
+        ::close(fd);
+        *error = ErrSharingViolation;
+        return file;
+    }
+    file.m_fd = fd;
+    return file;
+}
+
+qint64 UpdateFile::readAt(qint64 offset, char* buffer, qint64 size, int* error) {
+    *error = NoError;
+    for (;;) {
+        const ssize_t n = ::pread(m_fd, buffer, size_t(size), off_t(offset));
+        if (n >= 0)
+            return n;
+        if (errno != EINTR) {
+            *error = winErrorFromErrno(errno);
+            return -1;
+        }
+    }
+}
+
+int UpdateFile::writeAt(qint64 offset, const char* buffer, qint64 size) {
+    qint64 done = 0;
+    while (done < size) {
+        const ssize_t n = ::pwrite(m_fd, buffer + done, size_t(size - done), off_t(offset + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return n < 0 ? winErrorFromErrno(errno) : ErrDiskFull;
+        done += n;
+    }
+    return NoError;
+}
+
+int UpdateFile::setModificationTime(const QDateTime& time) {
+    const qint64 ms = time.toMSecsSinceEpoch();
+    const struct timespec times[2] = {
+        {0, UTIME_OMIT},
+        {time_t(ms / 1000), long(ms % 1000) * 1000000L},
+    };
+    return ::futimens(m_fd, times) == 0 ? NoError : winErrorFromErrno(errno);
+}
+
+int UpdateFile::flush() {
+    return ::fsync(m_fd) == 0 ? NoError : winErrorFromErrno(errno);
+}
+
+} // namespace platform
+
+namespace platform {
+
+FolderReader::~FolderReader() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+FolderReader::FolderReader(FolderReader&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+
+FolderReader& FolderReader::operator=(FolderReader&& other) noexcept {
+    if (this != &other) {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = std::exchange(other.m_fd, -1);
+    }
+    return *this;
+}
+
+FolderReader FolderReader::open(const QString& path, int* error) {
+    FolderReader folder;
+    *error = NoError;
+    const QString host = toHostPath(path, error);
+    if (host.isEmpty())
+        return folder;
+    folder.m_fd = ::open(QFile::encodeName(host).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (folder.m_fd < 0)
+        *error = winErrorFromErrno(errno);
+    return folder;
+}
+
+QByteArray FolderReader::readHead(const QString& name, qint64 size, int* error) const {
+    *error = NoError;
+    if (m_fd < 0 || name.contains(u'/') || name.contains(u'\\')) {
+        *error = ErrInvalidName;
+        return {};
+    }
+    // Non-blocking, so that a pipe without a writer cannot hang the walk.
+    const int fd = ::openat(m_fd, QFile::encodeName(name).constData(),
+                            O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) {
+        *error = winErrorFromErrno(errno);
+        return {};
+    }
+    QByteArray head(size, '\0');
+    qint64 have = 0;
+    while (have < size) {
+        const ssize_t n = ::read(fd, head.data() + have, size_t(size - have));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            *error = winErrorFromErrno(errno);
+        if (n <= 0)
+            break;
+        have += n;
+    }
+    ::close(fd);
+    if (*error != NoError)
+        return {};
+    head.truncate(have);
+    return head;
+}
+
+} // namespace platform

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+// A file changed in place: a few bytes rewritten where they stand and its
+// modification time set, never truncated or created. Closed by its destructor.
+namespace platform {
+
+class UpdateFile {
+public:
+    UpdateFile() = default;
+    ~UpdateFile();
+    UpdateFile(const UpdateFile&) = delete;
+    UpdateFile& operator=(const UpdateFile&) = delete;
+    UpdateFile(UpdateFile&& other) noexcept;
+    UpdateFile& operator=(UpdateFile&& other) noexcept;
+
+    // Opens an existing file at a Windows path, for writing when writable (a
+    // read-only file then fails with ErrAccessDenied), else for reading only.
+    // A file another program holds fails with ErrSharingViolation.
+    static UpdateFile open(const QString& path, bool writable, int* error);
+
+    bool isOpen() const { return m_fd >= 0; }
+    // Bytes read at offset (0 at end of file), or -1 with *error set.
+    qint64 readAt(qint64 offset, char* buffer, qint64 size, int* error);
+    // Writes all of buffer at offset; returns a Windows error code.
+    int writeAt(qint64 offset, const char* buffer, qint64 size);
+    // Sets the modification time (the access time is left as it is).
+    int setModificationTime(const QDateTime& time);
+    // Until this returns, what was written may still be lost with the power.
+    int flush();
+
+private:
+    int m_fd = -1;
+};
+
+} // namespace platform
+
+namespace platform {
+
+// A folder whose small files are read by name: its path is looked up once,
+// not again for every file. Closed by its destructor.
+class FolderReader {
+public:
+    FolderReader() = default;
+    ~FolderReader();
+    FolderReader(const FolderReader&) = delete;
+    FolderReader& operator=(const FolderReader&) = delete;
+    FolderReader(FolderReader&& other) noexcept;
+    FolderReader& operator=(FolderReader&& other) noexcept;
+
+    // The folder at a Windows path; sets *error when it cannot be reached.
+    static FolderReader open(const QString& path, int* error);
+    bool isOpen() const { return m_fd >= 0; }
+    // Up to size bytes from the start of the file name of this folder, never
+    // through a link; a null array with *error set when it cannot be read.
+    QByteArray readHead(const QString& name, qint64 size, int* error) const;
+
+private:
+    int m_fd = -1;
+};
+
+} // namespace platform
