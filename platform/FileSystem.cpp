@@ -614,10 +614,20 @@ QString Folder::entryName(const QString& name) const {
             ::close(listFd);
         return name;
     }
+    auto ascii = [](const char* bytes, size_t size) {
+        return std::all_of(bytes, bytes + size, [](char c) { return (c & 0x80) == 0; });
+    };
+    const bool asciiName = ascii(exact.constData(), size_t(exact.size()));
     QString found;
     while (const dirent* d = ::readdir(dir)) {
-        // Only names of about the right length are decoded.
-        if (std::abs(qsizetype(std::strlen(d->d_name)) - exact.size()) > 3 * name.size())
+        // Two ASCII names are compared as they are, without decoding: a big
+        // folder costs one pass over its names.
+        const size_t size = std::strlen(d->d_name);
+        if (asciiName && ascii(d->d_name, size) &&
+            (size != size_t(exact.size()) ||
+             !std::equal(d->d_name, d->d_name + size, exact.constData(), [](char a, char b) {
+                 return upperUnit(QChar(a)) == upperUnit(QChar(b));
+             })))
             continue;
         const QString candidate = QFile::decodeName(d->d_name);
         if (!dotName(candidate) && !candidate.contains(u'\\') &&
