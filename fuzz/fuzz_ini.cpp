@@ -13,8 +13,12 @@
 
 namespace {
 
+// In memory where the machine offers it: rewriting a file on a disk may
+// wait for the disk at every input.
 QTemporaryDir& tree() {
-    static QTemporaryDir dir;
+    static QTemporaryDir dir(QDir(QStringLiteral("/dev/shm")).exists()
+                                 ? QStringLiteral("/dev/shm/fuzz_ini-XXXXXX")
+                                 : QDir::tempPath() + QStringLiteral("/fuzz_ini-XXXXXX"));
     return dir;
 }
 
