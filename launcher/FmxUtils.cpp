@@ -10,46 +10,67 @@ namespace pelmora {
 
 namespace {
 
-// Removes a destination that was created but not completely written, then
-// raises error: a half copy must never pass for a good one.
-[[noreturn]] void abandonCopy(platform::File& destination, const QString& path, int ioCode) {
-    destination.close();
-    platform::deleteFile(path);
-    throw platform::IoError(ioCode);
+namespace wp = platform::winpath;
+
+// Bytes the system copies in one step, without passing them through the program.
+constexpr qint64 SystemCopyStep = 16 * 1024 * 1024;
+
+// Copies in to out from their positions to in's end. Only a read of nothing
+// ends the file: a network source may return less than asked at any time.
+void copyBytes(platform::File& in, platform::File& out) {
+    int error = platform::NoError;
+    bool inSystem = true;
+    std::vector<char> buffer;
+    for (;;) {
+        if (inSystem) {
+            const qint64 copied = in.copyTo(out, SystemCopyStep, &error);
+            if (copied > 0)
+                continue;
+            if (copied < 0 && error != platform::ErrNotSupported)
+                throw platform::IoError(error == platform::ErrDiskFull ? 101 : 100);
+            // The end, or files the system cannot copy itself: reading tells.
+            inSystem = false;
+            buffer.resize(size_t(CopyChunkSize));
+        }
+        const qint64 got = in.read(buffer.data(), CopyChunkSize, &error);
+        if (got < 0)
+            throw platform::IoError(100);
+        if (got == 0)
+            return;
+        if (out.write(buffer.data(), got, &error) != got)
+            throw platform::IoError(101);
+    }
 }
 
 } // namespace
 
-void CopyOneFile(const QString& source, const QString& destination) {
-    namespace wp = platform::winpath;
-    QString target = wp::expand(destination);
-    if (HasAllAttributes(target, platform::AttrDirectory))
-        target = wp::withTrailingBackslash(target) + wp::fileName(source);
-
-    std::vector<char> buffer(static_cast<size_t>(CopyChunkSize));
+void CopyIntoFolder(const QString& source, const platform::Folder& folder,
+                    const QString& destination) {
     int error = platform::NoError;
     platform::File in = platform::File::openRead(source, &error);
     if (!in.isOpen())
         throw FileOpenError(QStringLiteral("Impossible d'ouvrir le fichier %1").arg(source));
-    // The source holds a shared lock, so creating it again through any name
-    // (itself, a link, another drive letter) is refused and it stays intact.
-    platform::File out = platform::File::create(target, &error);
+    if (!in.isRegular())
+        throw FileOpenError(
+            QStringLiteral("%1 n'est pas un fichier ordinaire : il ne peut pas être copié")
+                .arg(source));
+    // The source holds a shared lock, so replacing it through any name (itself,
+    // a link, another drive letter) is refused and it stays intact.
+    platform::Replacement out = folder.replace(wp::fileName(destination), &error);
     if (!out.isOpen())
-        throw FileCreateError(QStringLiteral("Impossible de créer le fichier %1").arg(target));
-
-    for (;;) {
-        const qint64 got = in.read(buffer.data(), CopyChunkSize, &error);
-        if (got < 0)
-            abandonCopy(out, target, 100);
-        if (got > 0 && out.write(buffer.data(), got, &error) != got)
-            abandonCopy(out, target, 101);
-        if (got < CopyChunkSize)
-            break;
-    }
-    if (out.close() != platform::NoError) {
-        platform::deleteFile(target);
+        throw FileCreateError(QStringLiteral("Impossible de créer le fichier %1").arg(destination));
+    copyBytes(in, out.file()); // on failure, out goes without a trace
+    if (out.commit() != platform::NoError)
         throw platform::IoError(101);
-    }
+}
+
+void CopyOneFile(const QString& source, const QString& destination) {
+    QString target = wp::expand(destination);
+    if (HasAllAttributes(target, platform::AttrDirectory))
+        target = wp::withTrailingBackslash(target) + wp::fileName(source);
+    // A missing folder fails as the creation would, once the source is open.
+    const platform::Folder folder = platform::Folder::open(wp::folderPart(target));
+    CopyIntoFolder(source, folder, target);
 }
 
 bool HasAllAttributes(const QString& path, std::uint16_t attributes) {

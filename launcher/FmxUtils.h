@@ -6,11 +6,16 @@
 
 #include <cstdint>
 
+namespace platform {
+class Folder;
+}
+
 // File and process helpers of the launcher's windows.
 namespace pelmora {
 
-// Bytes moved per read and write by CopyOneFile.
-constexpr qint64 CopyChunkSize = 8192;
+// Bytes moved per read and write by CopyOneFile, where the system cannot copy
+// by itself: large enough that a big file costs no more than its reading.
+constexpr qint64 CopyChunkSize = 128 * 1024;
 
 // The source of a copy cannot be opened.
 class FileOpenError : public platform::Error {
@@ -25,10 +30,19 @@ public:
 };
 
 // Copies source to destination (a file, or a folder that receives the
-// source's name). Raises FileOpenError, FileCreateError, or IoError 100 (read)
-// and 101 (write); a destination left incomplete is removed first. Time stamps
-// and attributes are not copied.
+// source's name). Only a regular file is copied: a device or a pipe might
+// never end. The copy is written beside the destination and takes its place
+// only once complete, so a failed copy leaves the previous file as it was; a
+// link in the destination's place is replaced, never written through. Raises
+// FileOpenError, FileCreateError, or IoError 100 (read) and 101 (write). Time
+// stamps and attributes are not copied.
 void CopyOneFile(const QString& source, const QString& destination);
+
+// As CopyOneFile, into the entry of an open folder named by the last part of
+// destination (the Windows path of that entry, as messages name it), the
+// folder's path not looked up again.
+void CopyIntoFolder(const QString& source, const platform::Folder& folder,
+                    const QString& destination);
 
 // True when every bit of attributes is set on the file or folder at path
 // (links followed); a missing path has no attributes.

@@ -378,22 +378,30 @@ void TForm3::saveRootFiles(const QString& root, const QByteArray& autorun) {
 
     m_step = SaveStep::Autorun;
     setStatus(text::StepAutorun);
+    // The root is looked up once; its files are written as its own entries,
+    // never through a link that stands in their place.
+    int error = platform::NoError;
+    const platform::Folder rootFolder = platform::Folder::open(root, &error);
+    if (!rootFolder.isOpen())
+        throw platform::IoError(error);
     WriteAutorunInf(root, autorun);
 
     m_step = SaveStep::Program;
     setStatus(text::StepProgram);
     const QString program = root + AutorunProgramName;
-    CopyOneFile(StartFolder() + text::ProgramSource, program);
+    CopyIntoFolder(StartFolder() + text::ProgramSource, rootFolder, program);
     ClearReadOnlyHidden(program);
 
     m_step = SaveStep::Icon;
     setStatus(IconPath);
-    const QString icon = root + wp::fileName(IconPath);
+    const QString iconName = wp::fileName(IconPath);
+    const QString icon = root + iconName;
     // An icon already at the root is the user's: it stays as it is.
-    if (!platform::fileExists(icon)) {
+    const std::uint32_t present = rootFolder.entryAttributes(rootFolder.entryName(iconName));
+    if (present == platform::InvalidAttributes || (present & platform::AttrDirectory)) {
         if (IconPath.isEmpty())
             throw FileOpenError(QStringLiteral("Aucune icône choisie"));
-        CopyOneFile(IconPath, icon);
+        CopyIntoFolder(IconPath, rootFolder, icon);
         ClearReadOnlyHidden(icon);
     }
     setStatus(QString());

@@ -146,7 +146,10 @@ QString resolve(const QString& winPath, int* error, bool lookUpLastName) {
         return fail(ErrNotReady);
     if (root.endsWith(u'/') && root.size() > 1)
         root.chop(1);
-    const QStringList parts = full.mid(3).split(u'\\', Qt::SkipEmptyParts);
+    // Split as the normalising did, so that no name can hold a host separator
+    // or climb above the drive's folder.
+    QStringList parts = winpath::components(full.mid(3));
+    parts.removeIf([](const QString& part) { return part == u"." || part == u".."; });
     const QString base = root == u"/" ? QString() : root;
     if (parts.isEmpty())
         return root;

@@ -16,6 +16,7 @@ enum WinError : int {
     ErrInvalidDrive = 15,
     ErrNotReady = 21,
     ErrSharingViolation = 32,
+    ErrNotSupported = 50,
     ErrFileExists = 80,
     ErrDiskFull = 112,
     ErrInvalidName = 123,

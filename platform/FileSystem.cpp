@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -21,6 +23,12 @@ namespace platform {
 namespace {
 
 constexpr const char* DosAttribName = "user.DOSATTRIB";
+
+qint64 readLimit = 0; // see setReadLimitForTests
+
+qint64 limitedSize(qint64 size) {
+    return readLimit > 0 ? std::min(size, readLimit) : size;
+}
 constexpr std::uint32_t KeptInXattr = AttrHidden | AttrSystem;
 
 QByteArray encoded(const QString& hostPath) {
@@ -218,10 +226,25 @@ bool dotName(const char* name) {
     return name[0] == '.' && (!name[1] || (name[1] == '.' && !name[2]));
 }
 
+// The target of a rename exists. When it is the very file being renamed,
+// under a second name (a link + unlink rename cut off between its two steps),
+// the rename only has its unlink left to do; anything else is another file.
+int finishInterruptedLink(int fromDir, const char* f, int toDir, const char* t) {
+    struct stat from, to;
+    if (::fstatat(fromDir, f, &from, AT_SYMLINK_NOFOLLOW) == 0 &&
+        ::fstatat(toDir, t, &to, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(from.st_mode) &&
+        from.st_dev == to.st_dev && from.st_ino == to.st_ino && from.st_nlink > 1) {
+        return ::unlinkat(fromDir, f, 0) == 0 ? NoError : winErrorFromErrno(errno);
+    }
+    return ErrAlreadyExists;
+}
+
 // Renames f in fromDir to t in toDir, never replacing t.
 int renameNoReplace(int fromDir, const char* f, int toDir, const char* t) {
     if (::renameat2(fromDir, f, toDir, t, RENAME_NOREPLACE) == 0)
         return NoError;
+    if (errno == EEXIST)
+        return finishInterruptedLink(fromDir, f, toDir, t);
     if (errno != EINVAL && errno != ENOSYS)
         return winErrorFromErrno(errno);
     // The file system refuses the no-replace flag. For a file, link + unlink
@@ -235,7 +258,7 @@ int renameNoReplace(int fromDir, const char* f, int toDir, const char* t) {
             return NoError;
         }
         if (errno == EEXIST)
-            return ErrAlreadyExists;
+            return finishInterruptedLink(fromDir, f, toDir, t);
     }
     // Last resort (folders, or no hard links): look, then rename. A target
     // created by another process between the two calls could still be
@@ -591,6 +614,7 @@ File File::create(const QString& path, int* error) {
 
 qint64 File::read(char* buffer, qint64 size, int* error) {
     *error = NoError;
+    size = limitedSize(size);
     for (;;) {
         const ssize_t n = ::read(m_fd, buffer, size_t(size));
         if (n >= 0)
@@ -618,6 +642,37 @@ qint64 File::write(const char* buffer, qint64 size, int* error) {
     return done;
 }
 
+qint64 File::copyTo(File& out, qint64 size, int* error) {
+    *error = NoError;
+    size = limitedSize(size);
+    for (;;) {
+        const ssize_t n = ::copy_file_range(m_fd, nullptr, out.m_fd, nullptr, size_t(size), 0);
+        if (n >= 0)
+            return n;
+        switch (errno) {
+        case EINTR:
+            continue;
+        // Other file systems, or kinds of file the system cannot copy itself.
+        case EXDEV:
+        case EINVAL:
+        case ENOSYS:
+        case EOPNOTSUPP:
+        case EBADF:
+        case EPERM:
+            *error = ErrNotSupported;
+            return -1;
+        default:
+            *error = winErrorFromErrno(errno);
+            return -1;
+        }
+    }
+}
+
+bool File::isRegular() const {
+    struct stat st;
+    return m_fd >= 0 && ::fstat(m_fd, &st) == 0 && S_ISREG(st.st_mode);
+}
+
 int File::close() {
     if (m_fd < 0)
         return NoError;
@@ -629,6 +684,193 @@ int File::close() {
         result = winErrorFromErrno(errno);
     m_fd = -1;
     return result;
+}
+
+} // namespace platform
+
+namespace platform {
+
+void setReadLimitForTests(qint64 limit) {
+    readLimit = limit;
+}
+
+// --- Replacement ------------------------------------------------------------
+
+QString Folder::entryName(const QString& name) const {
+    const QByteArray exact = QFile::encodeName(name);
+    struct stat st;
+    if (!isOpen() || !plainName(name) ||
+        ::fstatat(m_fd, exact.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+        return name;
+    const int listFd = ::openat(m_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* dir = listFd >= 0 ? ::fdopendir(listFd) : nullptr;
+    if (!dir) {
+        if (listFd >= 0)
+            ::close(listFd);
+        return name;
+    }
+    auto ascii = [](const char* bytes, size_t size) {
+        return std::all_of(bytes, bytes + size, [](char c) { return (c & 0x80) == 0; });
+    };
+    const bool asciiName = ascii(exact.constData(), size_t(exact.size()));
+    QString found;
+    while (const dirent* d = ::readdir(dir)) {
+        // Two ASCII names are compared as they are, without decoding: a big
+        // folder costs one pass over its names.
+        const size_t size = std::strlen(d->d_name);
+        if (asciiName && ascii(d->d_name, size) &&
+            (size != size_t(exact.size()) ||
+             !std::equal(d->d_name, d->d_name + size, exact.constData(), [](char a, char b) {
+                 return upperUnit(QChar(a)) == upperUnit(QChar(b));
+             })))
+            continue;
+        const QString candidate = QFile::decodeName(d->d_name);
+        if (!dotName(candidate) && !candidate.contains(u'\\') &&
+            candidate.compare(name, Qt::CaseInsensitive) == 0 &&
+            (found.isEmpty() || ntfsLess(candidate, found)))
+            found = candidate;
+    }
+    ::closedir(dir);
+    return found.isEmpty() ? name : found;
+}
+
+std::uint32_t Folder::entryAttributes(const QString& name) const {
+    const QByteArray n = QFile::encodeName(name);
+    struct stat st;
+    if (!isOpen() || !plainName(name) || ::fstatat(m_fd, n.constData(), &st, 0) != 0)
+        return InvalidAttributes;
+    std::uint32_t attributes =
+        attributesFromStat(st) | xattrBits(encoded(m_hostPath) + '/' + n, true);
+    if (name.startsWith(u'.'))
+        attributes |= AttrHidden;
+    return attributes;
+}
+
+Replacement Folder::replace(const QString& name, int* error) const {
+    Replacement replacement;
+    *error = NoError;
+    if (!isOpen() || !plainName(name)) {
+        *error = isOpen() ? ErrInvalidName : ErrPathNotFound;
+        return replacement;
+    }
+    const QString held = entryName(name);
+    const QByteArray target = QFile::encodeName(held);
+    struct stat st;
+    if (::fstatat(m_fd, target.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (S_ISDIR(st.st_mode)) {
+            *error = ErrAccessDenied;
+            return replacement;
+        }
+        // A link is replaced, not followed; yet one that leads to a file in
+        // use (the source of a copy, say) is refused as that file would be.
+        const bool link = S_ISLNK(st.st_mode);
+        struct stat target_st;
+        const bool regular = link ? ::fstatat(m_fd, target.constData(), &target_st, 0) == 0 &&
+                                        S_ISREG(target_st.st_mode)
+                                  : S_ISREG(st.st_mode);
+        if (regular) {
+            File existing;
+            existing.m_fd = ::openat(m_fd, target.constData(),
+                                     O_RDONLY | O_NONBLOCK | O_CLOEXEC | (link ? 0 : O_NOFOLLOW));
+            if (existing.m_fd >= 0 && ::flock(existing.m_fd, LOCK_EX | LOCK_NB) != 0) {
+                *error = ErrSharingViolation;
+                return replacement;
+            }
+            const std::uint32_t attributes = link ? 0 : entryAttributes(held);
+            if (attributes != InvalidAttributes &&
+                (attributes & (AttrReadOnly | AttrHidden | AttrSystem))) {
+                *error = ErrAccessDenied;
+                return replacement;
+            }
+            if (!link)
+                replacement.m_replaced = std::move(existing);
+        }
+    } else if (errno != ENOENT) {
+        *error = winErrorFromErrno(errno);
+        return replacement;
+    }
+
+    replacement.m_dirFd = ::fcntl(m_fd, F_DUPFD_CLOEXEC, 0);
+    if (replacement.m_dirFd < 0) {
+        *error = winErrorFromErrno(errno);
+        return replacement;
+    }
+    replacement.m_target = target;
+    for (int i = 0; i < 1000; ++i) {
+        const QByteArray temporary =
+            "~" + QByteArray::number(::getpid()) + "-" + QByteArray::number(i) + ".tmp";
+        // O_EXCL: a name already there, even a dangling link, is never used.
+        const int fd = ::openat(replacement.m_dirFd, temporary.constData(),
+                                O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            replacement.m_file.m_fd = fd;
+            replacement.m_temporary = temporary;
+            return replacement;
+        }
+        if (errno != EEXIST) {
+            *error = winErrorFromErrno(errno);
+            return replacement;
+        }
+    }
+    *error = ErrFileExists;
+    return replacement;
+}
+
+Replacement::~Replacement() {
+    discard();
+    if (m_dirFd >= 0)
+        ::close(m_dirFd);
+}
+
+Replacement::Replacement(Replacement&& other) noexcept
+    : m_dirFd(std::exchange(other.m_dirFd, -1)), m_temporary(std::move(other.m_temporary)),
+      m_target(std::move(other.m_target)), m_file(std::move(other.m_file)),
+      m_replaced(std::move(other.m_replaced)) {
+    other.m_temporary.clear();
+}
+
+Replacement& Replacement::operator=(Replacement&& other) noexcept {
+    if (this != &other) {
+        discard();
+        if (m_dirFd >= 0)
+            ::close(m_dirFd);
+        m_dirFd = std::exchange(other.m_dirFd, -1);
+        m_temporary = std::exchange(other.m_temporary, QByteArray());
+        m_target = std::move(other.m_target);
+        m_file = std::move(other.m_file);
+        m_replaced = std::move(other.m_replaced);
+    }
+    return *this;
+}
+
+void Replacement::discard() {
+    m_file.close();
+    if (!m_temporary.isEmpty() && m_dirFd >= 0)
+        ::unlinkat(m_dirFd, m_temporary.constData(), 0);
+    m_temporary.clear();
+    m_replaced.close();
+}
+
+int Replacement::commit() {
+    if (m_temporary.isEmpty() || !m_file.isOpen())
+        return ErrAccessDenied;
+    int result = m_file.close();
+    if (result == NoError &&
+        ::renameat(m_dirFd, m_temporary.constData(), m_dirFd, m_target.constData()) != 0)
+        result = winErrorFromErrno(errno);
+    if (result != NoError) {
+        discard();
+        return result;
+    }
+    m_temporary.clear();
+    m_replaced.close();
+    // The new name itself must reach the disk too.
+    const int dirFd = ::openat(m_dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return NoError;
 }
 
 } // namespace platform

@@ -58,6 +58,9 @@ int moveFile(const QString& from, const QString& to);
 // not deleted: ErrAccessDenied.
 int deleteFile(const QString& path);
 
+class File;
+class Replacement;
+
 // An open folder whose entries a walk addresses by name: the folder's path is
 // looked up once, and its entries need no lookup of their own, however deep
 // the folder lies. Renames and deletions follow moveFile and deleteFile.
@@ -100,7 +103,19 @@ public:
     int moveEntry(const QString& from, const QString& to);
     int deleteEntry(const QString& name);
 
+    // The name under which this folder holds name: as written when such an
+    // entry exists, else the entry equal to it without regard to case (the
+    // first in listing order), else name itself. Reads the folder at most once.
+    QString entryName(const QString& name) const;
+    // Attributes of the entry named exactly name, as fileAttributes gives them
+    // (a link followed); InvalidAttributes when there is none.
+    std::uint32_t entryAttributes(const QString& name) const;
+    // Starts writing a file that is to take the place of the entry name (as
+    // entryName finds it): see Replacement.
+    Replacement replace(const QString& name, int* error) const;
+
 private:
+    friend class Replacement;
     QList<DirEntry> read(const QString& mask, bool kindsOnly, bool foldersOnly, int* error) const;
 
     int m_fd = -1; // open for reading, or O_PATH when the folder may not be read
@@ -132,11 +147,59 @@ public:
     qint64 read(char* buffer, qint64 size, int* error);
     // Bytes written, or -1 with *error set.
     qint64 write(const char* buffer, qint64 size, int* error);
+    // Copies up to size bytes from this file's position to out's inside the
+    // system, without passing them through the program. Bytes copied (0 may
+    // also mean that the file system cannot tell the end this way: read to be
+    // sure), or -1 with *error set: ErrNotSupported when these two files
+    // cannot be copied so (nothing was copied then), ErrDiskFull when out's
+    // disk is full.
+    qint64 copyTo(File& out, qint64 size, int* error);
+    // True for a regular file: not a folder, device, pipe or socket.
+    bool isRegular() const;
     // Flushes to the disk and closes; returns a Windows error code.
     int close();
 
 private:
+    friend class Folder;
+    friend class Replacement;
     int m_fd = -1;
 };
+
+// A new file that takes the place of a folder's entry only once it is
+// completely written: it is written under a temporary name beside the entry,
+// flushed, then renamed over it. Until then the entry stays as it was, and a
+// replacement given up (destroyed without commit, or whose commit failed)
+// leaves no temporary file behind. The entry is replaced as the folder's own:
+// a link there is replaced by the file, never written through.
+class Replacement {
+public:
+    Replacement() = default;
+    ~Replacement();
+    Replacement(const Replacement&) = delete;
+    Replacement& operator=(const Replacement&) = delete;
+    Replacement(Replacement&& other) noexcept;
+    Replacement& operator=(Replacement&& other) noexcept;
+
+    bool isOpen() const { return m_file.isOpen(); }
+    // The new file, open for writing.
+    File& file() { return m_file; }
+    // Flushes and closes the new file and puts it in the entry's place.
+    // Returns a Windows error code; on failure the entry is left as it was.
+    int commit();
+
+private:
+    friend class Folder;
+    void discard();
+
+    int m_dirFd = -1; // O_PATH, the folder's own
+    QByteArray m_temporary;
+    QByteArray m_target;
+    File m_file;
+    File m_replaced; // the file being replaced, kept locked until the rename
+};
+
+// For tests: each read or copy step moves at most limit bytes (0: no limit),
+// as a network or FUSE source may.
+void setReadLimitForTests(qint64 limit);
 
 } // namespace platform

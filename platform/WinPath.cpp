@@ -42,15 +42,33 @@ QString withoutTrailingBackslash(const QString& path) {
     return p;
 }
 
+static bool isSeparator(QChar c) {
+    // Windows takes "/" for a separator as well as "\\".
+    return c == u'\\' || c == u'/';
+}
+
+QStringList components(const QString& path) {
+    QStringList parts;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= path.size(); ++i) {
+        if (i < path.size() && !isSeparator(path[i]))
+            continue;
+        if (i > start)
+            parts << path.mid(start, i - start);
+        start = i + 1;
+    }
+    return parts;
+}
+
 QString normalize(const QString& absolutePath) {
     const QChar drive = driveLetter(absolutePath);
     if (drive.isNull())
         return absolutePath;
     QStringList parts;
-    const QStringList raw = absolutePath.mid(2).split(u'\\', Qt::SkipEmptyParts);
-    for (const QString& part : raw) {
+    for (const QString& part : components(absolutePath.mid(2))) {
         if (part == u".")
             continue;
+        // ".." stops at the root, as Windows holds it there.
         if (part == u"..") {
             if (!parts.isEmpty())
                 parts.removeLast();
@@ -64,13 +82,13 @@ QString normalize(const QString& absolutePath) {
 QString expand(const QString& path) {
     const QChar drive = driveLetter(path);
     if (!drive.isNull()) {
-        if (path.size() > 2 && path[2] == u'\\')
+        if (path.size() > 2 && isSeparator(path[2]))
             return normalize(path);
         // "X:rest" is relative to drive X's current folder.
         return normalize(withTrailingBackslash(driveCurrentFolder(drive)) + path.mid(2));
     }
     const QString current = currentFolder();
-    if (path.startsWith(u'\\'))
+    if (!path.isEmpty() && isSeparator(path[0]))
         return normalize(current.left(2) + path);
     return normalize(withTrailingBackslash(current) + path);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // Pure string rules on Windows paths (backslash separators, drive letters).
 // Nothing here touches the host.
@@ -18,8 +19,12 @@ QString fileName(const QString& path);
 QString withTrailingBackslash(const QString& path);
 // path without trailing backslash, except for a drive root ("C:\").
 QString withoutTrailingBackslash(const QString& path);
-// Resolves "." and "..", folds repeated backslashes, keeps the root's backslash.
-// Expects an absolute "X:\..." path.
+// The names of a path, split on "\" and "/" (both separators to Windows),
+// empty names left out.
+QStringList components(const QString& path);
+// Resolves "." and ".." (held at the drive root), folds repeated separators
+// into one backslash, keeps the root's backslash. Expects an absolute "X:\..."
+// path.
 QString normalize(const QString& absolutePath);
 // Makes path absolute as Windows does: "X:\a" as is, "\a" against the current
 // folder's drive, "X:a" against drive X's current folder, "a" against the

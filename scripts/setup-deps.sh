@@ -10,6 +10,7 @@ packages=(
     fonts-dejavu-core fonts-liberation2
     qt6-translations-l10n
     xvfb xauth xdg-utils
+    clang libclang-rt-14-dev
 )
 if [ "${1:-}" = "--screenshots" ]; then
     packages+=(imagemagick)

@@ -442,6 +442,67 @@ private slots:
         QCOMPARE(m_form->Pl()->text(), IconPath);
     }
 
+    // The root's files are written as files of the root: a link in their
+    // place is replaced, and what it points at outside is left as it was.
+    void linksAtTheRootAreReplacedNeverWrittenThrough_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("pointsAt"); // "file", "folder" or "nothing" outside the root
+        QTest::newRow("program, link to a file") << "zolvex.exe"
+                                                 << "file";
+        QTest::newRow("program, dangling link") << "zolvex.exe"
+                                                << "nothing";
+        QTest::newRow("program, link to a folder") << "zolvex.exe"
+                                                   << "folder";
+        QTest::newRow("icon, dangling link") << "site.ico"
+                                             << "nothing";
+        QTest::newRow("icon, link to a folder") << "site.ico"
+                                                << "folder";
+    }
+    void linksAtTheRootAreReplacedNeverWrittenThrough() {
+        QFETCH(QString, name);
+        QFETCH(QString, pointsAt);
+        const QString outside = m_drives->hostRoot() + "/outside" + QString::number(m_rootCount);
+        if (pointsAt == "file") {
+            QFile file(outside);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("precious");
+            file.close();
+            QVERIFY(file.setPermissions(QFile::ReadOwner)); // read-only, and to stay so
+        } else if (pointsAt == "folder") {
+            QVERIFY(QDir().mkpath(outside));
+        }
+        QVERIFY(QFile::link(outside, m_root + u'/' + name));
+        selectPage("index.htm");
+        chooseIcon(suiteHost("ico/site.ico"));
+        save();
+        QCOMPARE(boxTexts(), QStringList{AskText});
+        QVERIFY(!QFileInfo(m_root + u'/' + name).isSymLink());
+        QCOMPARE(rootFile(name), name == "site.ico" ? SiteIcon : ProgramBytes);
+        if (pointsAt == "file") {
+            QFile file(outside);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), QByteArray("precious"));
+            QCOMPARE(QFile::permissions(outside) & QFile::WriteOwner, QFile::Permissions());
+        } else if (pointsAt == "folder") {
+            QVERIFY(QDir(outside).isEmpty());
+        } else {
+            QVERIFY(!QFileInfo::exists(outside));
+        }
+        QCOMPARE(rootNames(m_root),
+                 (QStringList{"Autorun.inf", "index.htm", "site", "site.ico", "zolvex.exe"}));
+    }
+
+    // An endless device chosen as the icon is refused, nothing written for it.
+    void deviceAsTheIconIsNotCopied() {
+        selectPage("index.htm");
+        chooseIcon(QStringLiteral("/dev/zero"));
+        QCOMPARE(IconPath, QStringLiteral("Z:\\dev\\zero"));
+        save();
+        QCOMPARE(boxTexts(), (QStringList{AskText, Failed}));
+        QCOMPARE(rootNames(m_root),
+                 (QStringList{"Autorun.inf", "index.htm", "site", "zolvex.exe"}));
+    }
+
     void iconAlreadyAtTheRootIsNotCopiedAgain_data() {
         QTest::addColumn<bool>("chosenAtTheRoot");
         QTest::newRow("copied by an earlier save") << false;

@@ -5,9 +5,12 @@
 #include "platform/WorkingFolder.h"
 #include "TempDrives.h"
 
+#include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QtTest>
+
+#include <sys/mount.h>
 
 using namespace pelmora;
 
@@ -129,23 +132,114 @@ private slots:
         QCOMPARE(drives.readFile(QStringLiteral("X:\\site\\a.ico")), content);
     }
 
-    void failedWriteRemovesTheIncompleteCopy() {
+    // The destination is written as a file of its folder: whatever a link in
+    // its place points at is left alone.
+    void linkInTheDestinationsPlaceIsReplaced_data() {
+        QTest::addColumn<QString>("target");
+        QTest::newRow("a device that is always full") << "/dev/full";
+        QTest::newRow("a file elsewhere") << "elsewhere/precious.txt";
+        QTest::newRow("nowhere") << "elsewhere/absent.txt";
+    }
+    void linkInTheDestinationsPlaceIsReplaced() {
+        QFETCH(QString, target);
         TempDrives drives;
         const QString x = drives.addDrive(u'X');
-        drives.writeFile(QStringLiteral("X:\\big.bin"), randomBytes(CopyChunkSize * 3));
-        // Every write to this device fails with "no space left".
-        if (!QFile::exists(QStringLiteral("/dev/full")))
-            QSKIP("no /dev/full here");
-        QFile::link(QStringLiteral("/dev/full"), x + QStringLiteral("/plein.bin"));
+        const bool device = target.startsWith(u'/');
+        const QString pointed = device ? target : drives.hostRoot() + u'/' + target;
+        QDir().mkpath(drives.hostRoot() + QStringLiteral("/elsewhere"));
+        const bool precious = target.endsWith(QStringLiteral("precious.txt"));
+        if (precious) {
+            QFile file(pointed);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("precious");
+        }
+        const QByteArray content = randomBytes(CopyChunkSize * 3);
+        drives.writeFile(QStringLiteral("X:\\big.bin"), content);
+        QVERIFY(QFile::link(pointed, x + QStringLiteral("/copy.bin")));
+        CopyOneFile(QStringLiteral("X:\\big.bin"), QStringLiteral("X:\\copy.bin"));
+        QVERIFY(!QFileInfo(x + QStringLiteral("/copy.bin")).isSymLink());
+        QCOMPARE(drives.readFile(QStringLiteral("X:\\copy.bin")), content);
+        if (device)
+            QVERIFY(QFileInfo::exists(pointed) && !QFileInfo(pointed).isFile());
+        else if (precious)
+            QCOMPARE(QFileInfo(pointed).size(), qint64(8));
+        else
+            QVERIFY(!QFileInfo::exists(pointed));
+    }
+
+    // A source that returns less than asked per read (a network or FUSE file
+    // system) is still copied to its end.
+    void shortReadsCopyTheWholeFile_data() {
+        QTest::addColumn<qint64>("limit");
+        QTest::newRow("4096 bytes a read") << qint64(4096);
+        QTest::newRow("one byte a read") << qint64(1);
+    }
+    void shortReadsCopyTheWholeFile() {
+        QFETCH(qint64, limit);
+        TempDrives drives;
+        drives.addDrive(u'C');
+        drives.addDrive(u'X');
+        const QByteArray content = randomBytes(20000);
+        drives.writeFile(QStringLiteral("C:\\Zolvex.exe"), content);
+        platform::setReadLimitForTests(limit);
+        const auto unlimited = qScopeGuard([] { platform::setReadLimitForTests(0); });
+        CopyOneFile(QStringLiteral("C:\\Zolvex.exe"), QStringLiteral("X:\\zolvex.exe"));
+        QCOMPARE(drives.readFile(QStringLiteral("X:\\zolvex.exe")), content);
+    }
+
+    // A copy that fills the disk leaves the file it was to replace as it was,
+    // and nothing else behind.
+    void fullDiskKeepsThePreviousFile_data() {
+        QTest::addColumn<QByteArray>("previous");
+        QTest::newRow("an earlier copy") << QByteArray("earlier copy");
+        QTest::newRow("no earlier copy") << QByteArray();
+    }
+    void fullDiskKeepsThePreviousFile() {
+        QFETCH(QByteArray, previous);
+        TempDrives drives;
+        drives.addDrive(u'C');
+        const QString disk = drives.hostRoot() + QStringLiteral("/small");
+        QDir().mkpath(disk);
+        if (::mount("tmpfs", QFile::encodeName(disk).constData(), "tmpfs", 0, "size=64k") != 0)
+            QSKIP("no small disk can be mounted here");
+        const auto unmount =
+            qScopeGuard([&] { ::umount2(QFile::encodeName(disk).constData(), MNT_DETACH); });
+        drives.addDrive(u'X', disk);
+        if (!previous.isNull())
+            drives.writeFile(QStringLiteral("X:\\zolvex.exe"), previous);
+        drives.writeFile(QStringLiteral("C:\\Zolvex.exe"), randomBytes(256 * 1024));
         try {
-            CopyOneFile(QStringLiteral("X:\\big.bin"), QStringLiteral("X:\\plein.bin"));
-            QFAIL("a failed write passed for a good copy");
+            CopyOneFile(QStringLiteral("C:\\Zolvex.exe"), QStringLiteral("X:\\zolvex.exe"));
+            QFAIL("a copy that did not fit passed for a good one");
         } catch (const platform::IoError& e) {
             QCOMPARE(e.code(), 101);
             QCOMPARE(e.message(), QStringLiteral("Disque plein"));
         }
-        QVERIFY(!QFileInfo(x + QStringLiteral("/plein.bin")).isSymLink());
-        QVERIFY(QFile::exists(QStringLiteral("/dev/full")));
+        QCOMPARE(drives.readFile(QStringLiteral("X:\\zolvex.exe")), previous);
+        const QStringList left = QDir(disk).entryList(QDir::AllEntries | QDir::Hidden |
+                                                      QDir::System | QDir::NoDotAndDotDot);
+        QCOMPARE(left, previous.isNull() ? QStringList() : QStringList{"zolvex.exe"});
+    }
+
+    // A device or pipe might never end: only regular files are copied.
+    void onlyRegularFilesAreCopied_data() {
+        QTest::addColumn<QString>("source");
+        QTest::newRow("endless device") << "Z:\\dev\\zero";
+        QTest::newRow("random device") << "Z:\\dev\\urandom";
+    }
+    void onlyRegularFilesAreCopied() {
+        QFETCH(QString, source);
+        TempDrives drives;
+        const QString x = drives.addDrive(u'X');
+        try {
+            CopyOneFile(source, QStringLiteral("X:\\site.ico"));
+            QFAIL("a device was copied");
+        } catch (const FileOpenError& e) {
+            QCOMPARE(e.message(),
+                     source + " n'est pas un fichier ordinaire : il ne peut pas être copié");
+        }
+        QVERIFY(
+            QDir(x).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
     }
 
     void failedReadRaisesAndRemovesTheCopy() {

@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QTest>
 
 using namespace platform;
@@ -94,6 +95,14 @@ private slots:
                                      << "D:\\Docs";
         QTest::newRow("drive never made current") << "E:rel"
                                                   << "E:\\rel";
+        QTest::newRow("slashes") << "D:/Docs//x/"
+                                 << "D:\\Docs\\x";
+        QTest::newRow("slash climbing above the root") << "D:\\../outside/x"
+                                                       << "D:\\outside\\x";
+        QTest::newRow("relative climbing above the root") << "..\\..\\../..\\x"
+                                                          << "C:\\x";
+        QTest::newRow("slash as the current drive's root") << "/SUBST.INI"
+                                                           << "C:\\SUBST.INI";
     }
     void expand() {
         TempDrives drives;
@@ -370,6 +379,32 @@ private slots:
         QCOMPARE(currentFolder(), QStringLiteral("C:\\Suite"));
         QCOMPARE(driveCurrentFolder(u'C'), QStringLiteral("C:\\Suite"));
         QCOMPARE(QDir::currentPath(), hostBefore);
+    }
+
+    // Whatever the path, its host form lies inside its drive's folder: the
+    // separators and dots of a Windows path never reach the host's.
+    void hostPathsStayInsideTheirDrive() {
+        TempDrives drives;
+        drives.addDrive(u'C');
+        const QString root = drives.addDrive(u'X');
+        drives.makeFolder("X:\\a\\b");
+        const QString outside = drives.writeFile("C:\\precious.txt", "precious");
+        platform::setCurrentFolder("X:\\a\\b");
+        const QStringList names{"..", ".", "a", "B", "", "disk_c", "precious.txt"};
+        QRandomGenerator gen(8);
+        for (int i = 0; i < 3000; ++i) {
+            QString path = QStringList{"X:\\", "X:", "\\", "", "X:/"}[i % 5];
+            for (int n = gen.bounded(1, 9); n > 0; --n)
+                path += names[gen.bounded(names.size())] + (gen.bounded(2) ? u'/' : u'\\');
+            path.chop(gen.bounded(2)); // with or without a last separator
+            for (QString host : {toHostPath(path), toHostPathExactName(path)}) {
+                host = QDir::cleanPath(host); // "/.." climbs on the host
+                QVERIFY2(host.isEmpty() || host == root || host.startsWith(root + u'/'),
+                         qPrintable(path + " -> " + host));
+            }
+            deleteFile(path);
+        }
+        QCOMPARE(QFile(outside).exists(), true);
     }
 };
 

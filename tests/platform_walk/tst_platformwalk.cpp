@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -105,6 +106,8 @@ private slots:
     void renamesFilesAndFolders();
     void neverReplacesATarget();
     void renamesWhereNoReplaceIsRefused();
+    void finishesARenameCutOffBetweenLinkAndUnlink_data();
+    void finishesARenameCutOffBetweenLinkAndUnlink();
     void renamesLinksThemselves();
     void reportsMissingSourcesAndFolders();
     void neverReachesNamesHoldingABackslash();
@@ -375,6 +378,47 @@ void TestPlatformWalk::renamesWhereNoReplaceIsRefused() {
     QCOMPARE(drives.readFile(u"X:\\PRG0001\\MOV001.MOD"_qs), QByteArray("m"));
     QCOMPARE(drives.readFile(u"X:\\b.MPG"_qs), QByteArray("b"));
     QVERIFY(g_renameat2Calls > calls); // the no-replace rename was tried
+}
+
+void TestPlatformWalk::finishesARenameCutOffBetweenLinkAndUnlink_data() {
+    QTest::addColumn<bool>("noReplaceRefused");
+    QTest::addColumn<bool>("throughFolder");
+    QTest::addColumn<bool>("sameFile"); // the new name is a second link to the old one's file
+    QTest::addColumn<int>("expected");
+    for (const bool refused : {false, true}) {
+        for (const bool folder : {false, true}) {
+            const QByteArray how = QByteArray(refused ? "no-replace refused" : "no-replace") +
+                                   (folder ? ", open folder" : ", paths");
+            QTest::newRow("second link, " + how) << refused << folder << true << 0;
+            QTest::newRow("another file, " + how)
+                << refused << folder << false << int(ErrAlreadyExists);
+        }
+    }
+}
+
+void TestPlatformWalk::finishesARenameCutOffBetweenLinkAndUnlink() {
+    QFETCH(bool, noReplaceRefused);
+    QFETCH(bool, throughFolder);
+    QFETCH(bool, sameFile);
+    QFETCH(int, expected);
+    TempDrives drives;
+    const QString root = drives.addDrive(u'x');
+    const QString clip = drives.writeFile(u"X:\\PRG001\\MOV001.MOD"_qs, "clip");
+    const QString renamed = root + u"/PRG001/MOV0001.MPG"_qs;
+    if (sameFile)
+        QVERIFY(::link(QFile::encodeName(clip).constData(),
+                       QFile::encodeName(renamed).constData()) == 0);
+    else
+        hostWrite(renamed, "clip");
+    std::optional<RefuseNoReplace> refused;
+    if (noReplaceRefused)
+        refused.emplace();
+    Folder folder = Folder::open(u"X:\\PRG001"_qs);
+    QCOMPARE(throughFolder ? folder.moveEntry(u"MOV001.MOD"_qs, u"MOV0001.MPG"_qs)
+                           : moveFile(u"X:\\PRG001\\MOV001.MOD"_qs, u"X:\\PRG001\\MOV0001.MPG"_qs),
+             expected);
+    QCOMPARE(hostExists(clip), !sameFile);
+    QCOMPARE(hostRead(renamed), QByteArray("clip"));
 }
 
 void TestPlatformWalk::renamesLinksThemselves() {
