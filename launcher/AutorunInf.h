@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Errors.h"
+#include "platform/FileSystem.h"
 
 #include <QByteArray>
 #include <QString>
@@ -37,5 +38,7 @@ QByteArray AutorunBytes(const QStringList& lines);
 // temporary file beside it first, so that a failed write leaves the previous
 // file, or none, but never a truncated one; failures raise IoError.
 void WriteAutorunInf(const QString& root, const QByteArray& bytes);
+// The same, in a root folder already open.
+void WriteAutorunInf(const platform::Folder& root, const QByteArray& bytes);
 
 } // namespace pelmora

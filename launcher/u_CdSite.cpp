@@ -308,19 +308,25 @@ void TForm3::preselectVirtualDrive() {
     m_preselected = done;
 }
 
-QString TForm3::failedStep(const QString& root) const {
+QString TForm3::failedStep(const QString& root, const std::exception& error) const {
+    // A source that cannot be read (not an ordinary file, say) says so itself.
+    const auto* unreadable = dynamic_cast<const FileOpenError*>(&error);
     switch (m_step) {
     case SaveStep::Autorun:
         return text::WriteRefused.arg(root + AutorunInfName);
     case SaveStep::Program:
         if (!platform::fileExists(StartFolder() + text::ProgramSource))
             return text::ProgramMissing.arg(StartFolder() + text::ProgramFolder);
+        if (unreadable)
+            return unreadable->message();
         return text::WriteRefused.arg(root + AutorunProgramName);
     case SaveStep::Icon:
         if (IconPath.isEmpty())
             return text::NoIcon;
         if (!platform::fileExists(IconPath))
             return text::IconMissing.arg(IconPath);
+        if (unreadable)
+            return unreadable->message();
         return text::WriteRefused.arg(root + wp::fileName(IconPath));
     case SaveStep::None:
         break;
@@ -361,8 +367,8 @@ void TForm3::BtEnregClick() {
         m_step = SaveStep::None;
         try {
             saveRootFiles(root, autorun);
-        } catch (const std::exception&) {
-            toolkit::showPlainMessage(text::Failed + u'\r' + failedStep(root), this);
+        } catch (const std::exception& e) {
+            toolkit::showPlainMessage(text::Failed + u'\r' + failedStep(root, e), this);
             return;
         }
         toolkit::showPlainMessage(text::Saved.arg(root), this);
@@ -384,7 +390,7 @@ void TForm3::saveRootFiles(const QString& root, const QByteArray& autorun) {
     const platform::Folder rootFolder = platform::Folder::open(root, &error);
     if (!rootFolder.isOpen())
         throw platform::IoError(error);
-    WriteAutorunInf(root, autorun);
+    WriteAutorunInf(rootFolder, autorun);
 
     m_step = SaveStep::Program;
     setStatus(text::StepProgram);

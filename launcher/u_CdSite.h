@@ -4,6 +4,7 @@
 #include <QString>
 #include <QWidget>
 
+#include <exception>
 #include <functional>
 
 class QGroupBox;
@@ -66,7 +67,7 @@ private:
     void setStatus(const QString& text);
     void showChosenIcon();
     void preselectVirtualDrive();
-    QString failedStep(const QString& root) const;
+    QString failedStep(const QString& root, const std::exception& error) const;
     void saveRootFiles(const QString& root, const QByteArray& autorun);
 
     toolkit::DriveComboBox* m_dcb = nullptr;
