@@ -1,9 +1,10 @@
 #include "launcher/AutorunInf.h"
 
+#include "common/AutorunCodePage.h"
+#include "common/SuiteLayout.h"
 #include "platform/Drives.h"
 #include "platform/FileSystem.h"
 #include "platform/WinPath.h"
-#include "suite/zolvex/AutorunCodePage.h"
 
 #include <QFileInfo>
 
@@ -51,7 +52,7 @@ void writeNewFile(const QString& path, const QByteArray& bytes) {
 QStringList AutorunLines(const QString& iconPath, const QString& startPage) {
     return {
         QStringLiteral("[Autorun]"),
-        QStringLiteral("OPEN=Zolvex.exe"),
+        QStringLiteral("OPEN=") + suite::name(suite::AutorunProgram),
         QStringLiteral("ICON=") + wp::fileName(iconPath),
         QStringLiteral("HTM=") + startPage,
     };

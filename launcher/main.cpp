@@ -2,7 +2,7 @@
 #include "launcher/u_CdSite.h"
 #include "launcher/UniteP.h"
 
-#include "suite/Version.h"
+#include "common/Version.h"
 #include "toolkit/StartUp.h"
 #include "toolkit/Translations.h"
 

@@ -1,5 +1,7 @@
 #include "launcher/u_CdSite.h"
 
+#include "common/SuiteInfo.h"
+#include "common/SuiteLayout.h"
 #include "launcher/AutorunInf.h"
 #include "launcher/FmxUtils.h"
 #include "launcher/UniteP.h"
@@ -7,7 +9,6 @@
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
 #include "platform/WinPath.h"
-#include "suite/SuiteInfo.h"
 #include "toolkit/Cursors.h"
 #include "toolkit/Documents.h"
 #include "toolkit/FolderSelectors.h"
@@ -59,11 +60,12 @@ const QString Ask = QStringLiteral(
 const QString Failed =
     QStringLiteral("L'un des composants n'est pas sélectionné correctement.\rRecommencez");
 const QString StepAutorun = QStringLiteral("Copie Autorun.inf");
-const QString StepProgram = QStringLiteral("Copie Zolvex.exe");
+const QString StepProgram = QStringLiteral("Copie ") + suite::name(suite::AutorunProgram);
 
-const QString ProgramSource = QStringLiteral("\\racineCD\\Zolvex.exe");
-const QString IconFolder = QStringLiteral("\\ico\\");
-const QString HelpDocument = QStringLiteral("\\CD_Site.mht");
+const QString ProgramSource =
+    suite::below(suite::AutorunFolder) + suite::below(suite::AutorunProgram);
+const QString IconFolder = suite::below(suite::IconFolder) + QLatin1Char('\\');
+const QString HelpDocument = suite::below(suite::CdSiteDocument);
 
 const QString DialogTitle = QStringLiteral("Ouvrir");
 } // namespace text
