@@ -8,11 +8,12 @@ if(NOT DEFINED SUITE_DIR)
     message(FATAL_ERROR "SuitePaths: SUITE_DIR is not given")
 endif()
 
+pelmora_host_program(launcher ${PELMORA_LAUNCHER_PROGRAM})
 pelmora_host_program(menu ${PELMORA_MENU_PROGRAM})
-set(paths ${SUITE_DIR}/Pelmora ${SUITE_DIR}/${menu} ${SUITE_DIR}/${PELMORA_SETTINGS_FILE}
+set(paths ${SUITE_DIR}/${launcher} ${SUITE_DIR}/${menu} ${SUITE_DIR}/${PELMORA_SETTINGS_FILE}
           ${SUITE_DIR}/${PELMORA_HELP_DOCUMENT} ${SUITE_DIR}/${PELMORA_PREREQUISITES_DOCUMENT}
           ${SUITE_DIR}/${PELMORA_CD_SITE_DOCUMENT}
-          ${SUITE_DIR}/${PELMORA_TOOL_${PELMORA_CONVERTER_TOOL}_FOLDER}/${PELMORA_CONVERTER_HELP_DOCUMENT}
+          ${SUITE_DIR}/${PELMORA_CONVERTER_FOLDER}/${PELMORA_CONVERTER_HELP_DOCUMENT}
           ${SUITE_DIR}/${PELMORA_ICON_FOLDER}/pelmora.ico)
 foreach(tool IN LISTS PELMORA_TOOLS)
     pelmora_host_program(program ${PELMORA_TOOL_${tool}_PROGRAM})

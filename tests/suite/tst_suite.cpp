@@ -487,7 +487,7 @@ void TestSuite::layoutBuildsWholeSuite() {
 
     const QString suite = demo + QStringLiteral("/C/Pelmora/");
     // Each program is there, and is the one it stands for.
-    QList<std::pair<QString, QByteArray>> programs{{QStringLiteral("Pelmora"), "PELMORA"},
+    QList<std::pair<QString, QByteArray>> programs{{hostProgram(suite::LauncherProgram), "PELMORA"},
                                                    {menuProgram, "VASK"}};
     for (std::size_t tool = 0; tool < suite::ToolCount; ++tool)
         programs.append({toolProgram(tool), tool == suite::ConverterTool ? "STROVAN" : "STANDIN"});
@@ -594,7 +594,7 @@ void TestSuite::layoutWithoutOptionalPrograms() {
     QCOMPARE(runLayout(definitions, &output), 0);
 
     const QString suite = demo + QStringLiteral("/C/Pelmora/");
-    QVERIFY(!QFileInfo::exists(suite + QStringLiteral("Pelmora")));
+    QVERIFY(!QFileInfo::exists(suite + hostProgram(suite::LauncherProgram)));
     QVERIFY(!QFileInfo::exists(suite + converterProgram));
     QVERIFY(QFileInfo(suite + converterHelp).isFile());
     QVERIFY(QFileInfo(suite + suite::name(suite::AutorunFolder)).isDir());
