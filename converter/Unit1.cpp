@@ -1,5 +1,7 @@
 #include "converter/Unit1.h"
 
+#include "common/SuiteInfo.h"
+#include "common/SuiteLayout.h"
 #include "converter/CamcorderName.h"
 #include "converter/Conversion.h"
 #include "converter/uRetour.h"
@@ -7,7 +9,6 @@
 #include "platform/Ini.h"
 #include "platform/Process.h"
 #include "platform/WorkingFolder.h"
-#include "suite/SuiteInfo.h"
 #include "toolkit/Cursors.h"
 #include "toolkit/Documents.h"
 #include "toolkit/FolderSelectors.h"
@@ -50,10 +51,10 @@ const QString Menu = QStringLiteral("Menu");
 const QString Fermer = QStringLiteral("&Fermer");
 const QString Repertoire = QStringLiteral("Répertoire ");
 const QString Fichier = QStringLiteral("Fichier");
-const QString SettingsFile = QStringLiteral("\\SUBST.INI");
-const QString SettingsSection = QStringLiteral("DISQUES");
-const QString SettingsKey = QStringLiteral("Virtuel");
-const QString HelpDocument = QStringLiteral("\\Strovan.mht");
+const QString SettingsFile = suite::below(suite::SettingsFile);
+const QString SettingsSection = suite::name(suite::SettingsSection);
+const QString SettingsKey = suite::name(suite::SettingsKey);
+const QString HelpDocument = suite::below(suite::ConverterHelpDocument);
 const QString NothingIn = QStringLiteral("Rien à transformer dans %1");
 const QString ForeignHead =
     QStringLiteral("Dans « %1 », ces dossiers ne viennent pas d'un caméscope :");

@@ -1,6 +1,6 @@
+#include "common/Version.h"
 #include "converter/Unit1.h"
 #include "converter/uRetour.h"
-#include "suite/Version.h"
 #include "toolkit/MessageBox.h"
 #include "toolkit/StartUp.h"
 #include "toolkit/Translations.h"

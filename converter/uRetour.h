@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/SuiteLayout.h"
+
 #include <QString>
 
 // The converter's side of the hand-off with the suite's menu: the folder the
@@ -7,7 +9,7 @@
 namespace strovan {
 
 // The menu program, looked up in the parent of the start folder.
-inline constexpr char16_t MenuProgram[] = u"VASK.EXE";
+using suite::MenuProgram;
 
 // Reads the start folder: the working folder now. Called once at start-up,
 // before any window exists.

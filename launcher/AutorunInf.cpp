@@ -1,8 +1,9 @@
 #include "launcher/AutorunInf.h"
 
+#include "common/AutorunCodePage.h"
+#include "common/SuiteLayout.h"
 #include "platform/FileSystem.h"
 #include "platform/WinPath.h"
-#include "suite/zolvex/AutorunCodePage.h"
 
 namespace pelmora {
 
@@ -11,7 +12,7 @@ namespace wp = platform::winpath;
 QStringList AutorunLines(const QString& iconPath, const QString& startPage) {
     return {
         QStringLiteral("[Autorun]"),
-        QStringLiteral("OPEN=Zolvex.exe"),
+        QStringLiteral("OPEN=") + suite::name(suite::AutorunProgram),
         QStringLiteral("ICON=") + wp::fileName(iconPath),
         QStringLiteral("HTM=") + startPage,
     };

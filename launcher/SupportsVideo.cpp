@@ -1,7 +1,7 @@
 #include "launcher/SupportsVideo.h"
 
+#include "common/SuiteInfo.h"
 #include "launcher/Pictures.h"
-#include "suite/SuiteInfo.h"
 #include "toolkit/Jpeg.h"
 #include "toolkit/Widgets.h"
 

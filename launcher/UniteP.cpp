@@ -1,5 +1,7 @@
 #include "launcher/UniteP.h"
 
+#include "common/SuiteInfo.h"
+#include "common/SuiteLayout.h"
 #include "launcher/FmxUtils.h"
 #include "launcher/Pictures.h"
 #include "launcher/SupportsVideo.h"
@@ -7,7 +9,6 @@
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
 #include "platform/WorkingFolder.h"
-#include "suite/SuiteInfo.h"
 #include "toolkit/Documents.h"
 #include "toolkit/FocusFrame.h"
 #include "toolkit/Jpeg.h"
@@ -43,51 +44,23 @@ const QString AttentionCaption = QStringLiteral("ATTENTION");
 const QString Attention =
     QStringLiteral("Avez-vous créé la page index.htm dans la racine virtuelle di CD/DVD\r"
                    "Dans le cas contraire vous devez la créer avant de poursuivre");
-const QString HelpDocument = QStringLiteral("\\Tavrin.htm");
-const QString PrerequisitesDocument = QStringLiteral("\\PresRequis.pdf");
+const QString HelpDocument = suite::below(suite::HelpDocument);
+const QString PrerequisitesDocument = suite::below(suite::PrerequisitesDocument);
 } // namespace text
 
+// A button of the menu for one tool of the suite's table (suite::Tools).
 struct ToolRow {
     const char* objectName;
-    QString caption;
-    QString folder;
-    QString program;
+    std::size_t tool;
     QRect geometry;
 };
 
 // In the reading order of the buttons, top to bottom, left to right.
 const QList<ToolRow>& toolRows() {
     static const QList<ToolRow> rows{
-        {"SpeedButton2",
-         QStringLiteral("Transformation fichiers JVC MOD en MPG"),
-         QStringLiteral("\\Strovan.2005"),
-         QStringLiteral("Strovan.EXE"),
-         {21, 170, 305, 33}},
-        {"SpeedButton5",
-         QStringLiteral("Renommer un groupe de fichiers"),
-         QStringLiteral("\\Quorel"),
-         QStringLiteral("Quorel.EXE"),
-         {332, 168, 305, 33}},
-        {"SpeedButton6",
-         QStringLiteral("Création d'un diaporama photo html"),
-         QStringLiteral("\\Dravoli"),
-         QStringLiteral("Dravoli.EXE"),
-         {330, 209, 305, 33}},
-        {"SpeedButton3",
-         QStringLiteral("Création d'une page html contenant une vidéo"),
-         QStringLiteral("\\Maltho"),
-         QStringLiteral("Maltho.EXE"),
-         {19, 248, 305, 33}},
-        {"SpeedButton4",
-         QStringLiteral("Modification d'un diaporama créé avec WowSlider"),
-         QStringLiteral("\\Koumbra"),
-         QStringLiteral("Koumbra.exe"),
-         {330, 248, 305, 33}},
-        {"SpeedButton1",
-         QStringLiteral("Création d'une page html contenant du son"),
-         QStringLiteral("\\Pastrel"),
-         QStringLiteral("Pastrel.EXE"),
-         {21, 288, 303, 33}},
+        {"SpeedButton2", 0, {21, 170, 305, 33}},  {"SpeedButton5", 1, {332, 168, 305, 33}},
+        {"SpeedButton6", 2, {330, 209, 305, 33}}, {"SpeedButton3", 3, {19, 248, 305, 33}},
+        {"SpeedButton4", 4, {330, 248, 305, 33}}, {"SpeedButton1", 5, {21, 288, 303, 33}},
     };
     return rows;
 }
@@ -140,8 +113,9 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
             &TForm1::PreRequisClick);
     for (int row = 0; row < toolRows().size(); ++row) {
         const ToolRow& r = toolRows()[row];
-        QPushButton* button = speed(r.objectName, r.caption, r.geometry);
-        m_tools.append(ToolEntry{button, r.folder, r.program});
+        const suite::Tool& tool = suite::Tools[r.tool];
+        QPushButton* button = speed(r.objectName, suite::name(tool.caption), r.geometry);
+        m_tools.append(ToolEntry{button, suite::below(tool.folder), suite::name(tool.program)});
         connect(button, &QPushButton::clicked, this, [this, row] { ToolButtonClick(row); });
     }
     connect(speed("BtSiteHtm", text::SiteHtm, {19, 209, 305, 33}), &QPushButton::clicked, this,

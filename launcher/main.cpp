@@ -2,9 +2,9 @@
 #include "launcher/u_CdSite.h"
 #include "launcher/UniteP.h"
 
+#include "common/Version.h"
 #include "platform/Drives.h"
 #include "platform/WorkingFolder.h"
-#include "suite/Version.h"
 #include "toolkit/SingleMenu.h"
 #include "toolkit/StartUp.h"
 #include "toolkit/Translations.h"

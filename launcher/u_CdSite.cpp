@@ -1,5 +1,7 @@
 #include "launcher/u_CdSite.h"
 
+#include "common/SuiteInfo.h"
+#include "common/SuiteLayout.h"
 #include "launcher/AutorunInf.h"
 #include "launcher/FmxUtils.h"
 #include "launcher/UniteP.h"
@@ -8,7 +10,6 @@
 #include "platform/Ini.h"
 #include "platform/Process.h"
 #include "platform/WinPath.h"
-#include "suite/SuiteInfo.h"
 #include "toolkit/Cursors.h"
 #include "toolkit/Documents.h"
 #include "toolkit/FocusFrame.h"
@@ -68,15 +69,15 @@ const QString IconMissing = QStringLiteral("icône absente : %1");
 const QString ProgramMissing = QStringLiteral("programme Zolvex.exe absent de %1");
 const QString WriteRefused = QStringLiteral("écriture refusée sur %1");
 const QString StepAutorun = QStringLiteral("Copie Autorun.inf");
-const QString StepProgram = QStringLiteral("Copie Zolvex.exe");
+const QString StepProgram = QStringLiteral("Copie ") + suite::name(suite::AutorunProgram);
 
-const QString ProgramFolder = QStringLiteral("\\racineCD");
-const QString ProgramSource = ProgramFolder + QStringLiteral("\\Zolvex.exe");
-const QString SettingsFile = QStringLiteral("\\SUBST.INI");
-const QString SettingsSection = QStringLiteral("DISQUES");
-const QString SettingsKey = QStringLiteral("Virtuel");
-const QString IconFolder = QStringLiteral("\\ico\\");
-const QString HelpDocument = QStringLiteral("\\CD_Site.mht");
+const QString ProgramFolder = suite::below(suite::AutorunFolder);
+const QString ProgramSource = ProgramFolder + suite::below(suite::AutorunProgram);
+const QString SettingsFile = suite::below(suite::SettingsFile);
+const QString SettingsSection = suite::name(suite::SettingsSection);
+const QString SettingsKey = suite::name(suite::SettingsKey);
+const QString IconFolder = suite::below(suite::IconFolder) + QLatin1Char('\\');
+const QString HelpDocument = suite::below(suite::CdSiteDocument);
 
 const QString DialogTitle = QStringLiteral("Ouvrir");
 const QString IconFiles = QStringLiteral("Icônes (*.ico)");

@@ -41,11 +41,10 @@ fail() {
     exit 1
 }
 contents=$(dpkg-deb --contents "$deb" | awk '{print $NF}')
-for path in ./usr/bin/pelmora ./usr/bin/strovan \
-    ./usr/lib/pelmora/Pelmora ./usr/lib/pelmora/VASK ./usr/lib/pelmora/SUBST.INI \
-    ./usr/lib/pelmora/Tavrin.htm ./usr/lib/pelmora/PresRequis.pdf ./usr/lib/pelmora/CD_Site.mht \
-    ./usr/lib/pelmora/Strovan.2005/Strovan ./usr/lib/pelmora/Strovan.2005/Strovan.mht \
-    ./usr/lib/pelmora/Quorel/Quorel ./usr/lib/pelmora/ico/pelmora.ico \
+# The suite folder's programs, documents and settings, by the names the build uses.
+mapfile -t suite_paths < <(cmake -DSUITE_DIR=./usr/lib/pelmora -P "$here/common/SuitePaths.cmake")
+[ ${#suite_paths[@]} -gt 0 ] || fail "liste du dossier de la suite vide"
+for path in ./usr/bin/pelmora ./usr/bin/strovan "${suite_paths[@]}" \
     ./usr/share/applications/example.orvane.Pelmora.desktop \
     ./usr/share/applications/example.orvane.Strovan.desktop \
     ./usr/share/metainfo/example.orvane.Pelmora.metainfo.xml \

@@ -33,7 +33,7 @@ zolvex=${1:-}
 if [ -z "$zolvex" ]; then
     zolvex="$work/Zolvex.exe"
     x86_64-w64-mingw32-g++ -std=c++20 -Os -s -static -mwindows -municode -DUNICODE -D_UNICODE \
-        -Wall -Wextra -Wpedantic -Werror -o "$zolvex" \
+        -Wall -Wextra -Wpedantic -Werror -I "$repo" -o "$zolvex" \
         "$repo/suite/zolvex/Zolvex.cpp" "$repo/suite/zolvex/AutorunIni.cpp" -lshell32
 fi
 x86_64-w64-mingw32-gcc -std=c11 -O2 -s -static -mwindows -municode -Wall -Wextra -Werror \

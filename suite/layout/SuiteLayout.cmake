@@ -14,6 +14,8 @@
 #   DEMO/C/Camescope/                                 (a camcorder's folder)
 #   DEMO/X/                                           (the virtual disk's root)
 cmake_minimum_required(VERSION 3.25)
+# The suite folder's names, as the programs know them.
+include(${CMAKE_CURRENT_LIST_DIR}/../../common/Suite.cmake)
 
 foreach(required DEMO SUITE_SOURCE STANDIN VASK)
     if(NOT DEFINED ${required} OR "${${required}}" STREQUAL "")
@@ -65,31 +67,38 @@ endfunction()
 
 # --- The suite folder --------------------------------------------------------
 if(DEFINED PELMORA AND NOT PELMORA STREQUAL "")
-    install_program("${PELMORA}" "${suite}" "Pelmora")
+    pelmora_host_program(launcher "${PELMORA_LAUNCHER_PROGRAM}")
+    install_program("${PELMORA}" "${suite}" "${launcher}")
 endif()
-install_program("${VASK}" "${suite}" "VASK")
+pelmora_host_program(menu "${PELMORA_MENU_PROGRAM}")
+install_program("${VASK}" "${suite}" "${menu}")
 
-foreach(document Tavrin.htm PresRequis.pdf CD_Site.mht)
+foreach(document ${PELMORA_HELP_DOCUMENT} ${PELMORA_PREREQUISITES_DOCUMENT}
+                 ${PELMORA_CD_SITE_DOCUMENT})
     file(COPY "${SUITE_SOURCE}/docs/${document}" DESTINATION "${suite}")
 endforeach()
-write_dos_text("${suite}/SUBST.INI" "[DISQUES]" "Virtuel=X:")
+write_dos_text("${suite}/${PELMORA_SETTINGS_FILE}" "[${PELMORA_SETTINGS_SECTION}]"
+               "${PELMORA_SETTINGS_KEY}=X:")
 
-file(MAKE_DIRECTORY "${suite}/racineCD")
+file(MAKE_DIRECTORY "${suite}/${PELMORA_AUTORUN_FOLDER}")
 if(DEFINED ZOLVEX AND NOT ZOLVEX STREQUAL "" AND EXISTS "${ZOLVEX}")
-    file(COPY "${ZOLVEX}" DESTINATION "${suite}/racineCD")
+    file(COPY "${ZOLVEX}" DESTINATION "${suite}/${PELMORA_AUTORUN_FOLDER}")
 endif()
 
 file(GLOB icons "${SUITE_SOURCE}/ico/*.ico")
-file(COPY ${icons} DESTINATION "${suite}/ico")
+file(COPY ${icons} DESTINATION "${suite}/${PELMORA_ICON_FOLDER}")
 
-file(MAKE_DIRECTORY "${suite}/Strovan.2005")
+set(converter_folder "${suite}/${PELMORA_CONVERTER_FOLDER}")
+file(MAKE_DIRECTORY "${converter_folder}")
 if(DEFINED STROVAN AND NOT STROVAN STREQUAL "")
-    install_program("${STROVAN}" "${suite}/Strovan.2005" "Strovan")
+    pelmora_host_program(converter "${PELMORA_CONVERTER_PROGRAM}")
+    install_program("${STROVAN}" "${converter_folder}" "${converter}")
 endif()
-file(COPY "${SUITE_SOURCE}/docs/Strovan.mht" DESTINATION "${suite}/Strovan.2005")
+file(COPY "${SUITE_SOURCE}/docs/${PELMORA_CONVERTER_HELP_DOCUMENT}" DESTINATION "${converter_folder}")
 
-foreach(tool Quorel Dravoli Maltho Koumbra Pastrel)
-    install_program("${STANDIN}" "${suite}/${tool}" "${tool}")
+foreach(tool IN LISTS PELMORA_STANDIN_TOOLS)
+    pelmora_host_program(program "${PELMORA_TOOL_${tool}_PROGRAM}")
+    install_program("${STANDIN}" "${suite}/${PELMORA_TOOL_${tool}_FOLDER}" "${program}")
 endforeach()
 
 # --- A camcorder's folder, as copied from a JVC camera ------------------------

@@ -3,6 +3,7 @@
 // the folder it was started in and the arguments it was given, so that a start
 // from the launcher's menu can be checked by eye.
 
+#include "common/SuiteLayout.h"
 #include "platform/Drives.h"
 
 #include <QApplication>
@@ -18,37 +19,30 @@
 
 namespace {
 
-struct KnownTool {
-    const char16_t* name;
-    const char16_t* purpose; // the caption of its button in the launcher's menu
-};
-
-constexpr KnownTool knownTools[] = {
-    {u"Quorel", u"Renommer un groupe de fichiers"},
-    {u"Dravoli", u"Création d'un diaporama photo html"},
-    {u"Maltho", u"Création d'une page html contenant une vidéo"},
-    {u"Koumbra", u"Modification d'un diaporama créé avec WowSlider"},
-    {u"Pastrel", u"Création d'une page html contenant du son"},
-};
-
-// The tool's name as the menu knows it; the file name decides, whatever its
-// case and with or without its ".EXE".
-QString toolName(const QString& programPath) {
+// The tool's name as the menu knows it: its program file without extension.
+// The file name decides, whatever its case and with or without its ".EXE".
+// Null when the program is none of the stood-in tools.
+const suite::Tool* knownTool(const QString& programPath) {
     const QString base = QFileInfo(programPath).completeBaseName();
-    for (const KnownTool& tool : knownTools) {
-        const QString name = QString::fromUtf16(tool.name);
-        if (base.compare(name, Qt::CaseInsensitive) == 0)
-            return name;
+    for (std::size_t i = 0; i < suite::ToolCount; ++i) {
+        const suite::Tool& tool = suite::Tools[i];
+        if (i != suite::ConverterTool &&
+            base.compare(QFileInfo(suite::name(tool.program)).completeBaseName(),
+                         Qt::CaseInsensitive) == 0)
+            return &tool;
     }
-    return base;
+    return nullptr;
 }
 
-QString toolPurpose(const QString& name) {
-    for (const KnownTool& tool : knownTools) {
-        if (name == QString::fromUtf16(tool.name))
-            return QString::fromUtf16(tool.purpose);
-    }
-    return QStringLiteral("Outil inconnu de la suite Pelmora");
+QString toolName(const QString& programPath) {
+    const suite::Tool* tool = knownTool(programPath);
+    return QFileInfo(tool ? suite::name(tool->program) : programPath).completeBaseName();
+}
+
+// The caption of its button in the launcher's menu.
+QString toolPurpose(const QString& programPath) {
+    const suite::Tool* tool = knownTool(programPath);
+    return tool ? suite::name(tool->caption) : QStringLiteral("Outil inconnu de la suite Pelmora");
 }
 
 QString argumentsText(const QStringList& arguments) {
@@ -72,7 +66,8 @@ QLabel* selectableLabel(const QString& text, QWidget* parent) {
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
 
-    const QString name = toolName(QCoreApplication::applicationFilePath());
+    const QString program = QCoreApplication::applicationFilePath();
+    const QString name = toolName(program);
     const QString hostFolder = QDir::currentPath();
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
@@ -86,7 +81,7 @@ int main(int argc, char* argv[]) {
     titleFont.setBold(true);
     title->setFont(titleFont);
 
-    auto* purpose = new QLabel(toolPurpose(name), &window);
+    auto* purpose = new QLabel(toolPurpose(program), &window);
     QFont purposeFont = purpose->font();
     purposeFont.setBold(true);
     purpose->setFont(purposeFont);

@@ -2,6 +2,7 @@
 // it in the suite folder; it brings the launcher back (forward, when it runs
 // already) and ends.
 
+#include "common/SuiteLayout.h"
 #include "platform/Drives.h"
 #include "toolkit/MessageBox.h"
 #include "toolkit/SingleMenu.h"
@@ -13,15 +14,17 @@
 
 namespace {
 
-// The launcher in folder, found as the Windows shell would: "Pelmora" or
-// "Pelmora.exe", names compared without regard to case.
+// The launcher in folder, found as the Windows shell would: with or without
+// its extension, names compared without regard to case.
 QString findLauncher(const QString& folder) {
+    const QString program = suite::name(suite::LauncherProgram);
+    const QString bare = QFileInfo(program).completeBaseName();
     const QFileInfoList entries =
         QDir(folder).entryInfoList(QDir::Files | QDir::Executable, QDir::Name);
     for (const QFileInfo& entry : entries) {
         const QString name = entry.fileName();
-        if (name.compare(QLatin1String("Pelmora"), Qt::CaseInsensitive) == 0 ||
-            name.compare(QLatin1String("Pelmora.exe"), Qt::CaseInsensitive) == 0)
+        if (name.compare(bare, Qt::CaseInsensitive) == 0 ||
+            name.compare(program, Qt::CaseInsensitive) == 0)
             return entry.absoluteFilePath();
     }
     return {};

@@ -1,6 +1,6 @@
 #include "AutorunIni.h"
 
-#include "AutorunCodePage.h"
+#include "common/AutorunCodePage.h"
 
 namespace zolvex {
 

@@ -6,6 +6,7 @@
 // (the demo's C:\Pelmora). "filled" goes through the four steps on X:\ with
 // the suite's site.ico; "ask" then presses the save button and leaves its
 // question up; "saved" answers yes to it.
+#include "common/SuiteLayout.h"
 #include "launcher/u_CdSite.h"
 #include "launcher/UniteP.h"
 #include "platform/Drives.h"
@@ -43,7 +44,8 @@ int main(int argc, char* argv[]) {
         if (!pages.isEmpty())
             site.FLB()->setCurrentItem(pages.first());
         const QString icon =
-            platform::toHostPath(pelmora::StartFolder() + QStringLiteral("\\ico\\site.ico"));
+            platform::toHostPath(pelmora::StartFolder() + suite::below(suite::IconFolder) +
+                                 QStringLiteral("\\site.ico"));
         pelmora::setIconDialog([icon](QWidget*, const QString&) { return icon; });
         site.BtParcourirClick();
         pelmora::setIconDialog({});

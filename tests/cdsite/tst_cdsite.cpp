@@ -1,10 +1,11 @@
+#include "common/SuiteInfo.h"
+#include "common/SuiteLayout.h"
 #include "launcher/u_CdSite.h"
 #include "launcher/UniteP.h"
 #include "platform/Drives.h"
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
 #include "platform/WorkingFolder.h"
-#include "suite/SuiteInfo.h"
 #include "TempDrives.h"
 #include "toolkit/FolderSelectors.h"
 #include "toolkit/MessageBox.h"
@@ -41,6 +42,11 @@ QString failedAt(const QString& step) {
 }
 const QString AskText = QStringLiteral(
     "Voulez-vous enregistrer ? Ne cliquez le bouton Oui, que si Autorun.inf vous semble correct");
+
+// The autorun program and the help document in the suite folder, below it.
+const QString SuiteProgram =
+    suite::name(suite::AutorunFolder) + u'/' + suite::name(suite::AutorunProgram);
+const QString SuiteHelp = suite::name(suite::CdSiteDocument);
 
 const QByteArray ProgramBytes = QByteArray("MZ") + QByteArray(20000, '\x90');
 const QByteArray SiteIcon = QByteArray("\0\0\1\0site", 8);
@@ -131,10 +137,12 @@ private slots:
         m_drives = std::make_unique<TempDrives>();
         QVERIFY(m_drives->isValid());
         m_drives->addDrive(u'C');
-        m_drives->writeFile(QStringLiteral("C:\\Pelmora\\racineCD\\Zolvex.exe"), ProgramBytes);
+        m_drives->writeFile(QStringLiteral("C:\\Pelmora\\") +
+                                QString(SuiteProgram).replace(u'/', u'\\'),
+                            ProgramBytes);
         m_drives->writeFile(QStringLiteral("C:\\Pelmora\\ico\\site.ico"), SiteIcon);
         m_drives->writeFile(QStringLiteral("C:\\Pelmora\\ico\\autre.ico"), OtherIcon);
-        m_drives->writeFile(QStringLiteral("C:\\Pelmora\\CD_Site.mht"), "MIME-Version: 1.0");
+        m_drives->writeFile(QStringLiteral("C:\\Pelmora\\") + SuiteHelp, "MIME-Version: 1.0");
         platform::setCurrentFolder(QStringLiteral("C:\\Pelmora"));
         TForm1 menu; // its creation takes the start folder
         QCOMPARE(StartFolder(), QStringLiteral("C:\\Pelmora"));
@@ -398,7 +406,7 @@ private slots:
     }
 
     void programMissingFromTheSuiteKeepsTheRootCopy() {
-        const QString source = suiteHost("racineCD/Zolvex.exe");
+        const QString source = suiteHost(SuiteProgram);
         QVERIFY(QFile::rename(source, source + ".away"));
         const auto restore = qScopeGuard([&] { QFile::rename(source + ".away", source); });
         m_drives->writeFile("X:\\zolvex.exe", "earlier copy");
@@ -535,14 +543,15 @@ private slots:
         const QStringList before = rootNames(m_root);
         // The disk goes away between the choice and the save.
         if (rootIsAFile)
-            m_drives->addDrive(u'X', suiteHost("CD_Site.mht"));
+            m_drives->addDrive(u'X', suiteHost(SuiteHelp));
         else
             m_drives->addDrive(u'X', m_drives->hostRoot() + "/nowhere");
         save();
         QCOMPARE(boxTexts(),
                  (QStringList{AskText, failedAt("écriture refusée sur X:\\Autorun.inf")}));
         QCOMPARE(rootNames(m_root), before);
-        QCOMPARE(m_drives->readFile("C:\\Pelmora\\CD_Site.mht"), QByteArray("MIME-Version: 1.0"));
+        QCOMPARE(m_drives->readFile(QStringLiteral("C:\\Pelmora\\") + SuiteHelp),
+                 QByteArray("MIME-Version: 1.0"));
         QVERIFY(!QFileInfo::exists(m_drives->hostRoot() + "/nowhere"));
     }
 
@@ -801,7 +810,7 @@ private slots:
     }
     void helpOpensTheSuiteDocument() {
         QFETCH(bool, present);
-        const QString document = suiteHost("CD_Site.mht");
+        const QString document = suiteHost(SuiteHelp);
         if (!present)
             QVERIFY(QFile::rename(document, document + ".away"));
         const auto restore = qScopeGuard([&] {

@@ -1,3 +1,4 @@
+#include "common/SuiteLayout.h"
 #include "launcher/SupportsVideo.h"
 #include "launcher/u_CdSite.h"
 #include "launcher/UniteP.h"
@@ -67,24 +68,16 @@ private slots:
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QString>("folder");
         QTest::addColumn<QString>("program");
-        QTest::newRow("1") << 0 << "Transformation fichiers JVC MOD en MPG"
-                           << "\\Strovan.2005"
-                           << "Strovan.EXE";
-        QTest::newRow("2") << 1 << "Renommer un groupe de fichiers"
-                           << "\\Quorel"
-                           << "Quorel.EXE";
-        QTest::newRow("3") << 2 << "Création d'un diaporama photo html"
-                           << "\\Dravoli"
-                           << "Dravoli.EXE";
-        QTest::newRow("4") << 3 << "Création d'une page html contenant une vidéo"
-                           << "\\Maltho"
-                           << "Maltho.EXE";
-        QTest::newRow("5") << 4 << "Modification d'un diaporama créé avec WowSlider"
-                           << "\\Koumbra"
-                           << "Koumbra.exe";
-        QTest::newRow("6") << 5 << "Création d'une page html contenant du son"
-                           << "\\Pastrel"
-                           << "Pastrel.EXE";
+        // The first button as the user reads it; then every tool of the suite's table.
+        QTest::newRow("as shown") << 0 << "Transformation fichiers JVC MOD en MPG"
+                                  << "\\Strovan.2005"
+                                  << "Strovan.EXE";
+        for (std::size_t i = 0; i < suite::ToolCount; ++i) {
+            const suite::Tool& tool = suite::Tools[i];
+            QTest::newRow(qPrintable(suite::name(tool.folder)))
+                << int(i) << suite::name(tool.caption) << suite::below(tool.folder)
+                << suite::name(tool.program);
+        }
     }
     void toolTable() {
         QFETCH(int, row);
@@ -95,6 +88,7 @@ private slots:
         const QString bare = program.left(program.lastIndexOf(u'.'));
         suite.addProgram(QStringLiteral("C:\\Suite") + folder + u'\\' + bare);
         TForm1 menu;
+        QCOMPARE(std::size_t(menu.tools().size()), suite::ToolCount);
         const ToolEntry& tool = menu.tools().at(row);
         QCOMPARE(tool.button->text(), caption);
         QCOMPARE(tool.folder, folder);
@@ -159,8 +153,9 @@ private slots:
         menu.ToolButtonClick(0); // no Strovan in C:\Suite\Strovan.2005
         QCOMPARE(ending.count(), 0);
         QCOMPARE(suite.boxes.size(), 1);
-        QVERIFY(suite.boxes[0].text.contains(QStringLiteral("Strovan.EXE")));
-        QVERIFY(suite.boxes[0].text.contains(QStringLiteral("C:\\Suite\\Strovan.2005")));
+        QVERIFY(suite.boxes[0].text.contains(suite::name(suite::Tools[0].program)));
+        QVERIFY(suite.boxes[0].text.contains(QStringLiteral("C:\\Suite") +
+                                             suite::below(suite::Tools[0].folder)));
 
         // A start the system refuses is said the same way.
         suite.addProgram(QStringLiteral("C:\\Suite\\Quorel\\Quorel"));
@@ -238,14 +233,16 @@ private slots:
 
     void documentsAndAddress() {
         Suite suite;
-        suite.drives.writeFile(QStringLiteral("C:\\Suite\\Tavrin.htm"), "<html></html>");
-        suite.drives.writeFile(QStringLiteral("C:\\Suite\\PresRequis.pdf"), "%PDF-1.4");
+        const QString help = suite::name(suite::HelpDocument);
+        const QString prerequisites = suite::name(suite::PrerequisitesDocument);
+        suite.drives.writeFile(QStringLiteral("C:\\Suite\\") + help, "<html></html>");
+        suite.drives.writeFile(QStringLiteral("C:\\Suite\\") + prerequisites, "%PDF-1.4");
         TForm1 menu;
         QTest::mouseClick(menu.button(QStringLiteral("BtAide")), Qt::LeftButton);
         QTest::mouseClick(menu.button(QStringLiteral("PreRequis")), Qt::LeftButton);
         QCOMPARE(suite.opened.size(), 2);
-        QVERIFY(suite.opened[0].endsWith(QStringLiteral("/Suite/Tavrin.htm")));
-        QVERIFY(suite.opened[1].endsWith(QStringLiteral("/Suite/PresRequis.pdf")));
+        QVERIFY(suite.opened[0].endsWith(QStringLiteral("/Suite/") + help));
+        QVERIFY(suite.opened[1].endsWith(QStringLiteral("/Suite/") + prerequisites));
 
         // Both link labels open the author's site, whichever address they show.
         auto* label1 = menu.findChild<toolkit::LinkLabel*>(QStringLiteral("Label1"));
@@ -267,8 +264,8 @@ private slots:
         menu.PreRequisClick();
         QVERIFY(suite.opened.isEmpty());
         QCOMPARE(suite.boxes.size(), 2);
-        QVERIFY(suite.boxes[0].text.contains(QStringLiteral("Tavrin.htm")));
-        QVERIFY(suite.boxes[1].text.contains(QStringLiteral("PresRequis.pdf")));
+        QVERIFY(suite.boxes[0].text.contains(suite::name(suite::HelpDocument)));
+        QVERIFY(suite.boxes[1].text.contains(suite::name(suite::PrerequisitesDocument)));
     }
 
     void theLauncherEndsWhateverWindowsAreShown_data() {

@@ -1,7 +1,7 @@
 // --help and --version of both programs: answered on standard output before
 // any window, without a display, and without making a drive table.
 
-#include "suite/Version.h"
+#include "common/Version.h"
 
 #include <QDir>
 #include <QProcess>

@@ -1,12 +1,13 @@
 #include "TempDrives.h"
 
+#include "common/SuiteInfo.h"
+#include "common/SuiteLayout.h"
 #include "converter/Conversion.h"
 #include "converter/Unit1.h"
 #include "converter/uRetour.h"
 #include "platform/Drives.h"
 #include "platform/Process.h"
 #include "platform/WorkingFolder.h"
-#include "suite/SuiteInfo.h"
 #include "toolkit/FolderSelectors.h"
 #include "toolkit/MessageBox.h"
 #include "toolkit/Widgets.h"
@@ -14,6 +15,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -30,8 +32,13 @@ using strovan::TForm1;
 
 namespace {
 
-const QString ToolFolder = QStringLiteral("C:\\Suite\\Strovan.2005");
-const QString SettingsFile = QStringLiteral("C:\\Suite\\SUBST.INI");
+const QString ToolFolder =
+    QStringLiteral("C:\\Suite") + suite::below(suite::Tools[suite::ConverterTool].folder);
+const QString SettingsFile = QStringLiteral("C:\\Suite") + suite::below(suite::SettingsFile);
+const QString HelpDocument = suite::below(suite::ConverterHelpDocument);
+// The menu program as the host holds it: without its extension.
+const QString MenuHost =
+    QStringLiteral("C:\\Suite\\") + QFileInfo(suite::name(suite::MenuProgram)).completeBaseName();
 
 QStringList texts(const QListWidget* list) {
     QStringList result;
@@ -290,7 +297,7 @@ void TestStrovanWindow::tabOrder() {
 }
 
 void TestStrovanWindow::startsOnTheStartFolder() {
-    m_drives->writeFile(ToolFolder + QStringLiteral("\\Strovan.mht"), "MIME-Version: 1.0\r\n");
+    m_drives->writeFile(ToolFolder + HelpDocument, "MIME-Version: 1.0\r\n");
     const auto form = makeWindow();
     QCOMPARE(form->windowFolder(), ToolFolder);
     QCOMPARE(form->DCB->drive(), QChar(u'C'));
@@ -547,8 +554,7 @@ void TestStrovanWindow::helpOpensTheDocument_data() {
 
 void TestStrovanWindow::helpOpensTheDocument() {
     QFETCH(QString, folder);
-    const QString host =
-        m_drives->writeFile(folder + QStringLiteral("\\Strovan.mht"), "MIME-Version: 1.0\r\n");
+    const QString host = m_drives->writeFile(folder + HelpDocument, "MIME-Version: 1.0\r\n");
     const auto form = makeWindow(folder);
     form->DLB->setDirectory(QStringLiteral("X:\\Site")); // the window folder stays
     Recorder recorder;
@@ -564,7 +570,7 @@ void TestStrovanWindow::missingHelpIsSaid() {
     QTest::mouseClick(form->BtAide, Qt::LeftButton);
     QVERIFY(recorder.opened.isEmpty());
     QCOMPARE(boxes.boxes.size(), 1);
-    QVERIFY(boxes.boxes[0].text.contains(ToolFolder + QStringLiteral("\\Strovan.mht")));
+    QVERIFY(boxes.boxes[0].text.contains(ToolFolder + HelpDocument));
 }
 
 void TestStrovanWindow::linkLabelsOpenTheOtherAddress() {
@@ -580,14 +586,14 @@ void TestStrovanWindow::linkLabelsOpenTheOtherAddress() {
 }
 
 void TestStrovanWindow::menuButton() {
-    const QString vask = m_drives->writeFile(QStringLiteral("C:\\Suite\\VASK"), "#!/bin/sh\n");
+    const QString vask = m_drives->writeFile(MenuHost, "#!/bin/sh\n");
     QVERIFY(QFile::setPermissions(vask, QFile::permissions(vask) | QFile::ExeOwner));
     const auto form = makeWindow();
     Recorder recorder;
     QTest::mouseClick(form->BtMenu, Qt::LeftButton);
     QTest::mouseClick(form->BtMenu, Qt::LeftButton);
     QCOMPARE(recorder.starts.size(), 2);
-    QCOMPARE(recorder.starts.first().program, QStringLiteral("C:\\Suite\\VASK"));
+    QCOMPARE(recorder.starts.first().program, MenuHost);
     QVERIFY(form->isEnabled());
 }
 

@@ -8,11 +8,16 @@
 #include "toolkit/SingleMenu.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
 #include <memory>
 
 namespace {
+
+// The menu program as the host holds it: a backslash, its name, no extension.
+const QString MenuHost =
+    u'\\' + QFileInfo(QString::fromUtf16(strovan::MenuProgram)).completeBaseName();
 
 // Records the programs that would have been started.
 struct StartRecorder {
@@ -63,7 +68,7 @@ void TestRetour::cleanup() {
 }
 
 void TestRetour::installMenu(const QString& suiteFolder) {
-    const QString host = m_drives->writeFile(suiteFolder + QStringLiteral("\\VASK"), "#!/bin/sh\n");
+    const QString host = m_drives->writeFile(suiteFolder + MenuHost, "#!/bin/sh\n");
     QVERIFY(QFile::setPermissions(host, QFile::permissions(host) | QFile::ExeOwner));
 }
 
@@ -127,7 +132,7 @@ void TestRetour::returnToMenu() {
     strovan::ReturnToMenu();
     QCOMPARE(recorder.starts.size(), 1);
     const platform::StartRequest& request = recorder.starts.first();
-    QCOMPARE(request.program, suite + QStringLiteral("\\VASK"));
+    QCOMPARE(request.program, suite + MenuHost);
     QCOMPARE(request.arguments, QStringList());
     QCOMPARE(request.workingFolder, suite);
     QCOMPARE(platform::currentFolder(), suite);

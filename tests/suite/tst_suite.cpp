@@ -2,8 +2,9 @@
 // Autorun.inf, the committed documents and icons, the cross-built autorun
 // program, and the script that lays out a demo suite.
 
-#include "AutorunCodePage.h"
 #include "AutorunIni.h"
+#include "common/AutorunCodePage.h"
+#include "common/SuiteLayout.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,6 +23,23 @@
 namespace {
 
 const QString suiteSource = QStringLiteral(SUITE_SOURCE_DIR);
+
+// Names in a laid-out suite folder, host style: '/' and programs without extension.
+QString hostProgram(const char16_t* program) {
+    return QFileInfo(suite::name(program)).completeBaseName();
+}
+QString toolFolder(std::size_t tool) {
+    return suite::name(suite::Tools[tool].folder) + QLatin1Char('/');
+}
+QString toolProgram(std::size_t tool) {
+    return toolFolder(tool) + hostProgram(suite::Tools[tool].program);
+}
+const QString converterProgram = toolProgram(suite::ConverterTool);
+const QString converterHelp =
+    toolFolder(suite::ConverterTool) + suite::name(suite::ConverterHelpDocument);
+const QString menuProgram = hostProgram(suite::MenuProgram);
+const QString autorunProgram =
+    suite::name(suite::AutorunFolder) + QLatin1Char('/') + suite::name(suite::AutorunProgram);
 
 QByteArray readAll(const QString& path) {
     QFile file(path);
@@ -468,32 +486,36 @@ void TestSuite::layoutBuildsWholeSuite() {
              QStringList({QStringLiteral("c:"), QStringLiteral("x:")}));
 
     const QString suite = demo + QStringLiteral("/C/Pelmora/");
-    for (const char* program :
-         {"Pelmora", "VASK", "Strovan.2005/Strovan", "Quorel/Quorel", "Dravoli/Dravoli",
-          "Maltho/Maltho", "Koumbra/Koumbra", "Pastrel/Pastrel"}) {
-        const QFileInfo info(suite + QLatin1String(program));
-        QVERIFY2(info.isFile() && info.isExecutable(), program);
+    // Each program is there, and is the one it stands for.
+    QList<std::pair<QString, QByteArray>> programs{{hostProgram(suite::LauncherProgram), "PELMORA"},
+                                                   {menuProgram, "VASK"}};
+    for (std::size_t tool = 0; tool < suite::ToolCount; ++tool)
+        programs.append({toolProgram(tool), tool == suite::ConverterTool ? "STROVAN" : "STANDIN"});
+    for (const auto& [program, fake] : programs) {
+        const QFileInfo info(suite + program);
+        QVERIFY2(info.isFile() && info.isExecutable(), qPrintable(program));
+        QVERIFY2(readAll(info.filePath()).endsWith(fake), qPrintable(program));
     }
-    // Each program is the one it stands for.
-    QVERIFY(readAll(suite + QStringLiteral("Quorel/Quorel")).endsWith("STANDIN"));
-    QVERIFY(readAll(suite + QStringLiteral("VASK")).endsWith("VASK"));
-    QVERIFY(readAll(suite + QStringLiteral("Pelmora")).endsWith("PELMORA"));
-    QVERIFY(readAll(suite + QStringLiteral("Strovan.2005/Strovan")).endsWith("STROVAN"));
-    QCOMPARE(readAll(suite + QStringLiteral("racineCD/Zolvex.exe")), QByteArray("MZ autorun"));
+    QCOMPARE(readAll(suite + autorunProgram), QByteArray("MZ autorun"));
 
+    // Documents and icons: copies of the committed files.
+    const QString icons = suite::name(suite::IconFolder) + QLatin1Char('/');
+    const QString docs = QStringLiteral("docs/");
     for (const auto& [installed, source] :
-         {std::pair{"Tavrin.htm", "docs/Tavrin.htm"},
-          std::pair{"PresRequis.pdf", "docs/PresRequis.pdf"},
-          std::pair{"CD_Site.mht", "docs/CD_Site.mht"},
-          std::pair{"Strovan.2005/Strovan.mht", "docs/Strovan.mht"},
-          std::pair{"ico/site.ico", "ico/site.ico"}, std::pair{"ico/disque.ico", "ico/disque.ico"},
-          std::pair{"ico/video.ico", "ico/video.ico"}}) {
-        const QByteArray copy = readAll(suite + QLatin1String(installed));
-        QVERIFY2(!copy.isEmpty() &&
-                     copy == readAll(suiteSource + QLatin1Char('/') + QLatin1String(source)),
-                 installed);
+         {std::pair{suite::name(suite::HelpDocument), docs + suite::name(suite::HelpDocument)},
+          std::pair{suite::name(suite::PrerequisitesDocument),
+                    docs + suite::name(suite::PrerequisitesDocument)},
+          std::pair{suite::name(suite::CdSiteDocument), docs + suite::name(suite::CdSiteDocument)},
+          std::pair{converterHelp, docs + suite::name(suite::ConverterHelpDocument)},
+          std::pair{icons + QStringLiteral("site.ico"), QStringLiteral("ico/site.ico")},
+          std::pair{icons + QStringLiteral("disque.ico"), QStringLiteral("ico/disque.ico")},
+          std::pair{icons + QStringLiteral("video.ico"), QStringLiteral("ico/video.ico")}}) {
+        const QByteArray copy = readAll(suite + installed);
+        QVERIFY2(!copy.isEmpty() && copy == readAll(suiteSource + QLatin1Char('/') + source),
+                 qPrintable(installed));
     }
-    QCOMPARE(readAll(suite + QStringLiteral("SUBST.INI")),
+    // The settings file as the converter reads it, with Windows line ends.
+    QCOMPARE(readAll(suite + suite::name(suite::SettingsFile)),
              QByteArray("[DISQUES]\r\nVirtuel=X:\r\n"));
 
     const QString camera = demo + QStringLiteral("/C/Camescope/");
@@ -572,16 +594,16 @@ void TestSuite::layoutWithoutOptionalPrograms() {
     QCOMPARE(runLayout(definitions, &output), 0);
 
     const QString suite = demo + QStringLiteral("/C/Pelmora/");
-    QVERIFY(!QFileInfo::exists(suite + QStringLiteral("Pelmora")));
-    QVERIFY(!QFileInfo::exists(suite + QStringLiteral("Strovan.2005/Strovan")));
-    QVERIFY(QFileInfo(suite + QStringLiteral("Strovan.2005/Strovan.mht")).isFile());
-    QVERIFY(QFileInfo(suite + QStringLiteral("racineCD")).isDir());
-    QVERIFY(!QFileInfo::exists(suite + QStringLiteral("racineCD/Zolvex.exe")));
-    QVERIFY(QFileInfo(suite + QStringLiteral("VASK")).isExecutable());
+    QVERIFY(!QFileInfo::exists(suite + hostProgram(suite::LauncherProgram)));
+    QVERIFY(!QFileInfo::exists(suite + converterProgram));
+    QVERIFY(QFileInfo(suite + converterHelp).isFile());
+    QVERIFY(QFileInfo(suite + suite::name(suite::AutorunFolder)).isDir());
+    QVERIFY(!QFileInfo::exists(suite + autorunProgram));
+    QVERIFY(QFileInfo(suite + menuProgram).isExecutable());
 
     // Missing required programs stop the layout before anything is removed.
     QCOMPARE(runLayout({QStringLiteral("-DDEMO=") + demo}, &output) == 0, false);
-    QVERIFY(QFileInfo(suite + QStringLiteral("VASK")).isFile());
+    QVERIFY(QFileInfo(suite + menuProgram).isFile());
 }
 
 QTEST_GUILESS_MAIN(TestSuite)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "suite/Version.h"
+#include "common/Version.h"
 
 #include <QString>
 #include <QStringView>
