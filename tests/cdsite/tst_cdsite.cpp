@@ -494,10 +494,8 @@ private slots:
             << "index.htm" << QStringLiteral("ψ.ico")
             << QStringLiteral("« ICON=ψ.ico » ne peut pas être écrit dans Autorun.inf");
         QTest::newRow("start page with a line break")
-            << "a
-b.htm"
-            << "site.ico" << QStringLiteral("Caractère de contrôle dans « HTM=a
-b.htm »");
+            << "a\nb.htm"
+            << "site.ico" << QStringLiteral("Caractère de contrôle dans « HTM=a\nb.htm »");
         QTest::newRow("icon with a leading blank")
             << "index.htm" << " site.ico"
             << QStringLiteral("« ICON= site.ico » serait lu autrement sur le disque");
