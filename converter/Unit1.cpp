@@ -6,7 +6,6 @@
 #include "platform/Errors.h"
 #include "platform/Ini.h"
 #include "platform/Process.h"
-#include "platform/WorkingFolder.h"
 #include "suite/SuiteInfo.h"
 #include "toolkit/Cursors.h"
 #include "toolkit/Documents.h"
@@ -128,7 +127,8 @@ QFont tahoma(int pixelSize, bool bold = false) {
 
 } // namespace
 
-TForm1::TForm1(QWidget* parent) : QWidget(parent) {
+TForm1::TForm1(const QString& startFolder, QWidget* parent)
+    : QWidget(parent), m_startFolder(startFolder) {
     initStrovanPictures();
     createControls();
     FormCreate();
@@ -254,7 +254,6 @@ void TForm1::createControls() {
 }
 
 void TForm1::FormCreate() {
-    m_windowFolder = platform::currentFolder();
     m_activated = false;
 }
 
@@ -262,7 +261,7 @@ void TForm1::FormActivate() {
     if (m_activated || m_activating)
         return;
     m_activating = true;
-    const QString settings = ParentFolder(m_windowFolder) + text::SettingsFile;
+    const QString settings = ParentFolder(m_startFolder) + text::SettingsFile;
     const QString designation =
         platform::readIniString(settings, text::SettingsSection, text::SettingsKey);
     bool done = false;
@@ -442,11 +441,11 @@ void TForm1::closeEvent(QCloseEvent* event) {
 }
 
 void TForm1::BtAideClick() {
-    toolkit::openDocumentOrTell(m_windowFolder + text::HelpDocument, this);
+    toolkit::openDocumentOrTell(m_startFolder + text::HelpDocument, this);
 }
 
 void TForm1::BtMenuClick() {
-    toolkit::runGuarded(ReturnToMenu, this);
+    toolkit::runGuarded([this] { ReturnToMenu(m_startFolder); }, this);
 }
 
 // Each label opens the other's address.

@@ -7,7 +7,6 @@
 // the suite's site.ico; "ask" then presses the save button and leaves its
 // question up; "saved" answers yes to it.
 #include "launcher/u_CdSite.h"
-#include "launcher/UniteP.h"
 #include "platform/Drives.h"
 #include "platform/WorkingFolder.h"
 #include "toolkit/FolderSelectors.h"
@@ -32,8 +31,8 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;
     }
-    pelmora::TForm1 menu; // takes the start folder; not shown
-    pelmora::TForm3 site;
+    const QString suiteFolder = platform::currentFolder();
+    pelmora::TForm3 site(suiteFolder);
     site.move(40, 30);
     site.show();
 
@@ -42,8 +41,7 @@ int main(int argc, char* argv[]) {
         const auto pages = site.FLB()->findItems(QStringLiteral("index.htm"), Qt::MatchExactly);
         if (!pages.isEmpty())
             site.FLB()->setCurrentItem(pages.first());
-        const QString icon =
-            platform::toHostPath(pelmora::StartFolder() + QStringLiteral("\\ico\\site.ico"));
+        const QString icon = platform::toHostPath(suiteFolder + QStringLiteral("\\ico\\site.ico"));
         pelmora::setIconDialog([icon](QWidget*, const QString&) { return icon; });
         site.BtParcourirClick();
         pelmora::setIconDialog({});

@@ -1,5 +1,4 @@
 #include "launcher/u_CdSite.h"
-#include "launcher/UniteP.h"
 #include "platform/Drives.h"
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
@@ -42,6 +41,8 @@ QString failedAt(const QString& step) {
 const QString AskText = QStringLiteral(
     "Voulez-vous enregistrer ? Ne cliquez le bouton Oui, que si Autorun.inf vous semble correct");
 
+// The suite folder the site window is given.
+const QString SuiteFolder = QStringLiteral("C:\\Pelmora");
 const QByteArray ProgramBytes = QByteArray("MZ") + QByteArray(20000, '\x90');
 const QByteArray SiteIcon = QByteArray("\0\0\1\0site", 8);
 const QByteArray OtherIcon = QByteArray("\0\0\1\0autre", 9);
@@ -136,8 +137,6 @@ private slots:
         m_drives->writeFile(QStringLiteral("C:\\Pelmora\\ico\\autre.ico"), OtherIcon);
         m_drives->writeFile(QStringLiteral("C:\\Pelmora\\CD_Site.mht"), "MIME-Version: 1.0");
         platform::setCurrentFolder(QStringLiteral("C:\\Pelmora"));
-        TForm1 menu; // its creation takes the start folder
-        QCOMPARE(StartFolder(), QStringLiteral("C:\\Pelmora"));
 
         answerBoxes();
     }
@@ -155,11 +154,10 @@ private slots:
         QDir().mkpath(m_root);
         m_drives->writeFile(QStringLiteral("X:\\index.htm"), "<html></html>");
         m_drives->writeFile(QStringLiteral("X:\\site\\page.htm"), "<html></html>");
-        IconPath.clear();
         m_boxes.clear();
         m_answer = toolkit::Answer::Yes;
         m_cursorDuringBox = false;
-        m_form = std::make_unique<TForm3>();
+        m_form = std::make_unique<TForm3>(SuiteFolder);
         openRoot();
     }
     void cleanup() {
@@ -251,7 +249,7 @@ private slots:
         m_form->FLB()->refresh();
         selectPage(page);
         chooseIcon(suiteHost(QStringLiteral("ico/") + icon));
-        QCOMPARE(IconPath, QStringLiteral("C:\\Pelmora\\ico\\") + icon);
+        QCOMPARE(m_form->iconPath(), QStringLiteral("C:\\Pelmora\\ico\\") + icon);
 
         m_form->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
@@ -286,7 +284,7 @@ private slots:
         actual.sort(Qt::CaseInsensitive);
         QCOMPARE(actual, names); // nothing else, no temporary file left
         // Each step was on the panel before it ran, and the panel is idle now.
-        const QStringList steps{"Copie Autorun.inf", "Copie Zolvex.exe", IconPath};
+        const QStringList steps{"Copie Autorun.inf", "Copie Zolvex.exe", m_form->iconPath()};
         for (const QString& step : steps)
             QVERIFY2(recorder.painted.contains(step), qPrintable(step));
         QVERIFY(recorder.painted.indexOf(steps[0]) < recorder.painted.indexOf(steps[1]));
@@ -439,7 +437,7 @@ private slots:
         QCOMPARE(rootFile("zolvex.exe"), ProgramBytes);
         QStringList names{"Autorun.inf", "index.htm", "site", "zolvex.exe"};
         QCOMPARE(rootNames(m_root), names);
-        QCOMPARE(m_form->Pl()->text(), IconPath);
+        QCOMPARE(m_form->Pl()->text(), m_form->iconPath());
     }
 
     void iconAlreadyAtTheRootIsNotCopiedAgain_data() {
@@ -497,10 +495,12 @@ private slots:
             << "a\nb.htm"
             << "site.ico" << QStringLiteral("Caractère de contrôle dans « HTM=a\nb.htm »");
         QTest::newRow("icon with a leading blank")
-            << "index.htm" << " site.ico"
+            << "index.htm"
+            << " site.ico"
             << QStringLiteral("« ICON= site.ico » serait lu autrement sur le disque");
         QTest::newRow("start page in quotes")
-            << "'accueil.htm'" << "site.ico"
+            << "'accueil.htm'"
+            << "site.ico"
             << QStringLiteral("« HTM='accueil.htm' » serait lu autrement sur le disque");
     }
     void namesNoDiscReaderCouldFindStopBeforeAnyWrite() {
@@ -551,7 +551,7 @@ private slots:
         QCOMPARE(m_form->DLB()->directory(), QStringLiteral("X:\\"));
         QCOMPARE(m_form->FLB()->fileName(), QStringLiteral("index.htm"));
         QCOMPARE(m_form->Memo1()->toPlainText(), memo);
-        QCOMPARE(IconPath, QStringLiteral("C:\\Pelmora\\ico\\autre.ico"));
+        QCOMPARE(m_form->iconPath(), QStringLiteral("C:\\Pelmora\\ico\\autre.ico"));
     }
 
     void browseTakesTheChosenPathOrKeepsTheOldOne_data() {
@@ -575,7 +575,7 @@ private slots:
         });
         button("BtParcourir")->click();
         QCOMPARE(QDir(startedIn).canonicalPath(), QDir(suiteHost("ico")).canonicalPath());
-        QCOMPARE(IconPath, expected);
+        QCOMPARE(m_form->iconPath(), expected);
     }
 
     void realBrowseDialogStartsInTheIconsAndAcceptsNewNames_data() {
@@ -626,7 +626,7 @@ private slots:
         QVERIFY(listed.contains("autre.ico") && listed.contains("site.ico"));
         QCOMPARE(listed.filter(QRegularExpression("\\.ico$")), listed);
         QCOMPARE(buttons, (QStringList{"Ouvrir", "Annuler"}));
-        QCOMPARE(IconPath, expected);
+        QCOMPARE(m_form->iconPath(), expected);
         QCOMPARE(platform::currentFolder(), working);
     }
 
@@ -654,7 +654,7 @@ private slots:
         if (!settings.isNull())
             m_drives->writeFile("C:\\Pelmora\\SUBST.INI", settings);
         const auto removeIni = qScopeGuard([&] { QFile::remove(ini); });
-        m_form = std::make_unique<TForm3>();
+        m_form = std::make_unique<TForm3>(SuiteFolder);
         m_form->DCB()->readDrives();
         m_form->DLB()->setDirectory("C:\\Pelmora");
         m_form->show();
@@ -700,7 +700,7 @@ private slots:
         if (!icon.isEmpty())
             chooseIcon(suiteHost(icon));
         QCOMPARE(button("BtParcourir")->icon().isNull(), icon.isEmpty());
-        QCOMPARE(button("BtParcourir")->toolTip(), IconPath);
+        QCOMPARE(button("BtParcourir")->toolTip(), m_form->iconPath());
         QCOMPARE(button("BtParcourir")->text(), QStringLiteral("Parcourir"));
     }
 
