@@ -3,6 +3,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
 #include "platform/WinPath.h"
+#include "platform/WorkingFolder.h"
 
 #include <vector>
 
@@ -22,7 +23,7 @@ namespace {
 
 void CopyOneFile(const QString& source, const QString& destination) {
     namespace wp = platform::winpath;
-    QString target = wp::expand(destination);
+    QString target = platform::absolutePath(destination);
     if (HasAllAttributes(target, platform::AttrDirectory))
         target = wp::withTrailingBackslash(target) + wp::fileName(source);
 

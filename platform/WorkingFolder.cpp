@@ -41,7 +41,7 @@ QString currentFolder() {
 void setCurrentFolder(const QString& path) {
     if (path.isEmpty())
         throw IoError(ErrPathNotFound);
-    const QString full = winpath::withoutTrailingBackslash(winpath::expand(path));
+    const QString full = winpath::withoutTrailingBackslash(absolutePath(path));
     int error = NoError;
     const QString host = toHostPath(full, &error);
     if (host.isEmpty())
@@ -65,6 +65,10 @@ QString driveCurrentFolder(QChar letter) {
     if (it != state().perDrive.constEnd())
         return *it;
     return QString(upper) + QStringLiteral(":\\");
+}
+
+QString absolutePath(const QString& path) {
+    return winpath::expand(path, currentFolder(), driveCurrentFolder);
 }
 
 void resetWorkingFolders() {

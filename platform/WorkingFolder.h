@@ -17,6 +17,10 @@ void setCurrentFolder(const QString& path);
 // Drive's current folder: the last folder made current on it, else its root.
 QString driveCurrentFolder(QChar letter);
 
+// path made absolute against the working folder and the drives' current
+// folders, as Windows does ("\a", "X:a", "a"); an absolute path as it is.
+QString absolutePath(const QString& path);
+
 // Forgets every drive's current folder and takes the host's working folder
 // afresh (for a new drive table).
 void resetWorkingFolders();

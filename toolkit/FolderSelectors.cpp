@@ -205,10 +205,9 @@ void FileListBox::setDirectory(const QString& folder) {
 }
 
 void FileListBox::showFolder(const QString& folder, const FolderListing* listing) {
-    m_directory =
-        folder.isEmpty()
-            ? QString()
-            : platform::winpath::withoutTrailingBackslash(platform::winpath::expand(folder));
+    m_directory = folder.isEmpty()
+                      ? QString()
+                      : platform::winpath::withoutTrailingBackslash(platform::absolutePath(folder));
     readFiles(listing);
     updateEdit();
     emit changed();
