@@ -18,7 +18,7 @@ QString ParentFolder(const QString& path) {
 
 void ReturnToMenu(const QString& startFolder) {
     const QString parent = ParentFolder(startFolder);
-    platform::setCurrentFolder(parent);
+    platform::raiseIfError(platform::setCurrentFolder(parent));
     // One menu at a time: the one running for this suite comes forward.
     if (toolkit::bringMenuForward(platform::toHostPath(parent)))
         return;

@@ -62,7 +62,11 @@ bool HasAllAttributes(const QString& path, std::uint16_t attributes) {
 
 int LaunchInFolder(const QString& fileName, const QString& parameters, const QString& folder,
                    int showCommand) {
-    return platform::shellExecute(fileName, parameters, folder, showCommand);
+    // The shell tells a start by a value above 32 and a failure by its code:
+    // the one place where the platform's 0 for success becomes that value.
+    constexpr int ShellStarted = 42;
+    const int code = platform::shellExecute(fileName, parameters, folder, showCommand);
+    return code == platform::NoError ? ShellStarted : code;
 }
 
 void ClearReadOnlyHidden(const QString& path) {

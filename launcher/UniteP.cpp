@@ -248,10 +248,7 @@ void TForm1::BtVideoClick() {
 
 void TForm1::openAddressA() {
     // Whatever goes wrong here stays silent: it is only the author's site.
-    try {
-        platform::openUrl(suite::webUrl(suite::addressA()));
-    } catch (...) {
-    }
+    platform::openUrl(suite::webUrl(suite::addressA()));
 }
 
 void TForm1::Label1Click() {

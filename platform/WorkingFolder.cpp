@@ -38,24 +38,25 @@ QString currentFolder() {
     return s.current;
 }
 
-void setCurrentFolder(const QString& path) {
+int setCurrentFolder(const QString& path) {
     if (path.isEmpty())
-        throw IoError(ErrPathNotFound);
+        return ErrPathNotFound;
     const QString full = winpath::withoutTrailingBackslash(absolutePath(path));
     int error = NoError;
     const QString host = toHostPath(full, &error);
     if (host.isEmpty())
-        throw IoError(error);
+        return error;
     struct stat st;
     if (::stat(QFile::encodeName(host).constData(), &st) != 0)
-        throw IoError(errno == ENOENT ? ErrPathNotFound : winErrorFromErrno(errno));
+        return errno == ENOENT ? ErrPathNotFound : winErrorFromErrno(errno);
     if (!S_ISDIR(st.st_mode))
-        throw IoError(ErrDirectory);
+        return ErrDirectory;
     if (::chdir(QFile::encodeName(host).constData()) != 0)
-        throw IoError(winErrorFromErrno(errno));
+        return winErrorFromErrno(errno);
     State& s = state();
     s.current = full;
     s.perDrive.insert(winpath::driveLetter(full), full);
+    return NoError;
 }
 
 QString driveCurrentFolder(QChar letter) {

@@ -10,9 +10,9 @@ namespace platform {
 QString currentFolder();
 
 // Makes path (absolute or relative) the working folder and its drive's current
-// folder, and moves the host's working folder along. Raises IoError with the
-// Windows code when the folder cannot be reached; nothing changes then.
-void setCurrentFolder(const QString& path);
+// folder, and moves the host's working folder along. Returns the Windows code;
+// when the folder cannot be reached nothing changes.
+int setCurrentFolder(const QString& path);
 
 // Drive's current folder: the last folder made current on it, else its root.
 QString driveCurrentFolder(QChar letter);

@@ -8,6 +8,7 @@
 // question up; "saved" answers yes to it.
 #include "launcher/u_CdSite.h"
 #include "platform/Drives.h"
+#include "platform/Errors.h"
 #include "platform/WorkingFolder.h"
 #include "toolkit/FolderSelectors.h"
 #include "toolkit/MessageBox.h"
@@ -16,7 +17,6 @@
 #include <QTimer>
 
 #include <cstdio>
-#include <exception>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -25,10 +25,8 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     const QString mode = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
-    try {
-        platform::setCurrentFolder(QString::fromLocal8Bit(argv[1]));
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "%s\n", e.what());
+    if (const int code = platform::setCurrentFolder(QString::fromLocal8Bit(argv[1]))) {
+        std::fprintf(stderr, "%s\n", qPrintable(platform::IoError::messageFor(code)));
         return 1;
     }
     const QString suiteFolder = platform::currentFolder();
