@@ -273,7 +273,7 @@ void benchLists(const Options& o, const std::string& big) {
 bench::Sample converterWindow(const QString& folder) {
     platform::setCurrentFolder(folder);
     return bench::timed([&] {
-        strovan::TForm1 form;
+        strovan::TForm1 form(folder);
         form.show();
         QCoreApplication::processEvents();
         form.repaint();
@@ -317,7 +317,7 @@ int startChild(int argc, char** argv, const QString& folder, const QString& kind
     if (kind == u"pelmora") {
         pelmora::TForm1 menu;
         pelmora::TFormVideo video;
-        pelmora::TForm3 site;
+        pelmora::TForm3 site(menu.startFolder());
         menu.setCompanions(&video, &site);
         paint(menu);
     } else if (kind == u"empty") {
@@ -326,7 +326,7 @@ int startChild(int argc, char** argv, const QString& folder, const QString& kind
         paint(window);
     } else {
         QApplication::setStyle(QStringLiteral("Windows"));
-        strovan::TForm1 form;
+        strovan::TForm1 form(folder);
         paint(form);
     }
     return 0;

@@ -129,7 +129,8 @@ QFont tahoma(int pixelSize, bool bold = false) {
 
 } // namespace
 
-TForm1::TForm1(QWidget* parent) : QWidget(parent) {
+TForm1::TForm1(const QString& startFolder, QWidget* parent)
+    : QWidget(parent), m_startFolder(startFolder) {
     initStrovanPictures();
     createControls();
     FormCreate();
@@ -255,7 +256,6 @@ void TForm1::createControls() {
 }
 
 void TForm1::FormCreate() {
-    m_windowFolder = platform::currentFolder();
     m_activated = false;
 }
 
@@ -263,7 +263,7 @@ void TForm1::FormActivate() {
     if (m_activated || m_activating)
         return;
     m_activating = true;
-    const QString settings = ParentFolder(m_windowFolder) + text::SettingsFile;
+    const QString settings = ParentFolder(m_startFolder) + text::SettingsFile;
     const QString designation =
         platform::readIniString(settings, text::SettingsSection, text::SettingsKey);
     bool done = false;
@@ -443,11 +443,11 @@ void TForm1::closeEvent(QCloseEvent* event) {
 }
 
 void TForm1::BtAideClick() {
-    toolkit::openDocumentOrTell(m_windowFolder + text::HelpDocument, this);
+    toolkit::openDocumentOrTell(m_startFolder + text::HelpDocument, this);
 }
 
 void TForm1::BtMenuClick() {
-    toolkit::runGuarded(ReturnToMenu, this);
+    toolkit::runGuarded([this] { ReturnToMenu(m_startFolder); }, this);
 }
 
 // Each label opens the other's address.

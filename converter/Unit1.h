@@ -27,7 +27,10 @@ namespace strovan {
 class TForm1 : public QWidget {
     Q_OBJECT
 public:
-    explicit TForm1(QWidget* parent = nullptr);
+    // startFolder: the folder the converter was started in (its own folder,
+    // below the suite folder); the help, the settings and the menu are found
+    // from it.
+    explicit TForm1(const QString& startFolder, QWidget* parent = nullptr);
 
     // Handlers, one per event.
     void FormCreate();
@@ -38,8 +41,7 @@ public:
     void Label5Click();
     void Label6Click();
 
-    // The working folder when the window was created.
-    QString windowFolder() const { return m_windowFolder; }
+    const QString& startFolder() const { return m_startFolder; }
     // Set once the drive preselection has run without error.
     bool activatedOnce() const { return m_activated; }
 
@@ -75,7 +77,7 @@ private:
     void preselectDrive(const QString& designation);
     void fitOuterSize();
 
-    QString m_windowFolder;
+    const QString m_startFolder;
     bool m_activated = false;
     bool m_activating = false;
     // The window has been left for another program since its last activation

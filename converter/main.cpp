@@ -1,6 +1,6 @@
 #include "common/Version.h"
 #include "converter/Unit1.h"
-#include "converter/uRetour.h"
+#include "platform/WorkingFolder.h"
 #include "toolkit/MessageBox.h"
 #include "toolkit/StartUp.h"
 #include "toolkit/Translations.h"
@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
         return *code;
     const bool newTable = toolkit::prepareDriveTable();
     // The start folder is read before anything can move the working folder.
-    strovan::InitStartFolder();
+    const QString startFolder = platform::currentFolder();
 
     QApplication app(argc, argv);
     toolkit::installFrenchTranslations(app);
@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Strovan"));
     toolkit::setProgramTitle(QStringLiteral("Strovan"));
 
-    strovan::TForm1 form;
+    strovan::TForm1 form(startFolder);
     form.show();
     if (newTable)
         QTimer::singleShot(0, &form, [&form] { toolkit::tellNewDriveTable(&form); });

@@ -8,23 +8,6 @@
 
 namespace strovan {
 
-namespace {
-
-QString& startFolderSlot() {
-    static QString folder;
-    return folder;
-}
-
-} // namespace
-
-void InitStartFolder() {
-    startFolderSlot() = platform::currentFolder();
-}
-
-QString StartFolder() {
-    return startFolderSlot();
-}
-
 QString ParentFolder(const QString& path) {
     // A backslash among the first three characters is the root's own.
     for (qsizetype i = path.size() - 1; i >= 3; --i)
@@ -33,9 +16,9 @@ QString ParentFolder(const QString& path) {
     return {};
 }
 
-void ReturnToMenu() {
-    const QString parent = ParentFolder(StartFolder());
-    platform::setCurrentFolder(parent);
+void ReturnToMenu(const QString& startFolder) {
+    const QString parent = ParentFolder(startFolder);
+    platform::raiseIfError(platform::setCurrentFolder(parent));
     // One menu at a time: the one running for this suite comes forward.
     if (toolkit::bringMenuForward(platform::toHostPath(parent)))
         return;

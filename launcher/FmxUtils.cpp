@@ -3,6 +3,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
 #include "platform/WinPath.h"
+#include "platform/WorkingFolder.h"
 
 #include <vector>
 
@@ -65,7 +66,7 @@ void CopyIntoFolder(const QString& source, const platform::Folder& folder,
 }
 
 void CopyOneFile(const QString& source, const QString& destination) {
-    QString target = wp::expand(destination);
+    QString target = platform::absolutePath(destination);
     if (HasAllAttributes(target, platform::AttrDirectory))
         target = wp::withTrailingBackslash(target) + wp::fileName(source);
     // A missing folder fails as the creation would, once the source is open.
@@ -82,7 +83,11 @@ bool HasAllAttributes(const QString& path, std::uint16_t attributes) {
 
 int LaunchInFolder(const QString& fileName, const QString& parameters, const QString& folder,
                    int showCommand) {
-    return platform::shellExecute(fileName, parameters, folder, showCommand);
+    // The shell tells a start by a value above 32 and a failure by its code:
+    // the one place where the platform's 0 for success becomes that value.
+    constexpr int ShellStarted = 42;
+    const int code = platform::shellExecute(fileName, parameters, folder, showCommand);
+    return code == platform::NoError ? ShellStarted : code;
 }
 
 void ClearReadOnlyHidden(const QString& path) {

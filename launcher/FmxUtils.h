@@ -49,7 +49,8 @@ void CopyIntoFolder(const QString& source, const platform::Folder& folder,
 bool HasAllAttributes(const QString& path, std::uint16_t attributes);
 
 // Starts fileName (found in folder as the shell would) with parameters, in
-// folder, detached. Returns the shell's code: above 32 when started.
+// folder, detached. Returns the shell's own result: above 32 when started,
+// else the Windows error code (2 file not found, 3 folder not found, 5 refused).
 int LaunchInFolder(const QString& fileName, const QString& parameters, const QString& folder,
                    int showCommand);
 

@@ -25,11 +25,6 @@ namespace pelmora {
 
 namespace {
 
-QString& startFolderSlot() {
-    static QString folder;
-    return folder;
-}
-
 // The menu's texts, in one place.
 namespace text {
 const QString Title = QStringLiteral("Création d'un site Web");
@@ -70,10 +65,6 @@ const char* const TabOrder[] = {"SpeedButton2", "SpeedButton5", "BtSiteHtm",    
                                 "PreRequis",    "BtFin",        "BtAide"};
 
 } // namespace
-
-const QString& StartFolder() {
-    return startFolderSlot();
-}
 
 TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("Form1"));
@@ -180,12 +171,12 @@ QPushButton* TForm1::button(const QString& objectName) const {
 }
 
 void TForm1::FormCreate() {
-    startFolderSlot() = platform::currentFolder();
+    m_startFolder = platform::currentFolder();
 }
 
 void TForm1::ToolButtonClick(int row) {
     const ToolEntry& tool = m_tools.at(row);
-    const QString folder = StartFolder() + tool.folder;
+    const QString folder = m_startFolder + tool.folder;
     const int result =
         LaunchInFolder(tool.program, QStringLiteral("MENU"), folder, platform::ShowNormal);
     if (result > 32) {
@@ -204,11 +195,11 @@ void TForm1::ToolButtonClick(int row) {
 }
 
 void TForm1::BtAideClick() {
-    toolkit::openDocumentOrTell(StartFolder() + text::HelpDocument, this);
+    toolkit::openDocumentOrTell(m_startFolder + text::HelpDocument, this);
 }
 
 void TForm1::PreRequisClick() {
-    toolkit::openDocumentOrTell(StartFolder() + text::PrerequisitesDocument, this);
+    toolkit::openDocumentOrTell(m_startFolder + text::PrerequisitesDocument, this);
 }
 
 void TForm1::BtSiteHtmClick() {
@@ -231,10 +222,7 @@ void TForm1::BtVideoClick() {
 
 void TForm1::openAddressA() {
     // Whatever goes wrong here stays silent: it is only the author's site.
-    try {
-        platform::openUrl(suite::webUrl(suite::addressA()));
-    } catch (...) {
-    }
+    platform::openUrl(suite::webUrl(suite::addressA()));
 }
 
 void TForm1::Label1Click() {

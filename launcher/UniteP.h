@@ -18,10 +18,6 @@ namespace pelmora {
 class TFormVideo;
 class TForm3;
 
-// The launcher's start folder: the working folder when the main window was
-// created. Every fixed path of the suite is built from it.
-const QString& StartFolder();
-
 // One tool of the menu: its button, its folder below the start folder (a
 // fragment beginning with a backslash) and its program file.
 struct ToolEntry {
@@ -38,6 +34,10 @@ public:
 
     // The two windows this menu shows; they live as long as the menu.
     void setCompanions(TFormVideo* video, TForm3* site);
+
+    // The working folder when the menu was created. Every fixed path of the
+    // suite is built from it; the site window is given it when it is built.
+    const QString& startFolder() const { return m_startFolder; }
 
     const QList<ToolEntry>& tools() const { return m_tools; }
     QPushButton* button(const QString& objectName) const;
@@ -63,6 +63,7 @@ private:
     void openAddressA();
     void endLauncher();
 
+    QString m_startFolder;
     QList<ToolEntry> m_tools;
     TFormVideo* m_video = nullptr;
     TForm3* m_site = nullptr;

@@ -43,7 +43,7 @@ int main(int argc, char* argv[]) {
 
     pelmora::TForm1 menu;
     pelmora::TFormVideo video;
-    pelmora::TForm3 site;
+    pelmora::TForm3 site(menu.startFolder());
     menu.setCompanions(&video, &site);
     QObject::connect(&server, &toolkit::MenuServer::comeForward, &menu, [&menu] {
         menu.showNormal();

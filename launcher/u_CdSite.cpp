@@ -4,7 +4,6 @@
 #include "common/SuiteLayout.h"
 #include "launcher/AutorunInf.h"
 #include "launcher/FmxUtils.h"
-#include "launcher/UniteP.h"
 #include "platform/Drives.h"
 #include "platform/FileSystem.h"
 #include "platform/Ini.h"
@@ -30,8 +29,6 @@
 #include <exception>
 
 namespace pelmora {
-
-QString IconPath;
 
 namespace {
 
@@ -136,7 +133,8 @@ QStringList TForm3::instructionLines() {
     };
 }
 
-TForm3::TForm3(QWidget* parent) : QWidget(parent, Qt::Window) {
+TForm3::TForm3(const QString& startFolder, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_startFolder(startFolder) {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(text::Caption);
     setFont(toolkit::classicFont(QStringLiteral("Tahoma"), 11));
@@ -265,13 +263,13 @@ void TForm3::setStatus(const QString& status) {
 }
 
 void TForm3::BtParcourirClick() {
-    QString hostFolder = platform::toHostPath(StartFolder() + text::IconFolder);
+    QString hostFolder = platform::toHostPath(m_startFolder + text::IconFolder);
     if (hostFolder.isEmpty())
-        hostFolder = platform::toHostPath(StartFolder());
+        hostFolder = platform::toHostPath(m_startFolder);
     const IconDialog& dialog = iconDialog();
     const QString chosen = dialog ? dialog(this, hostFolder) : realIconDialog(this, hostFolder);
     if (!chosen.isEmpty())
-        IconPath = platform::toWindowsPath(chosen);
+        m_iconPath = platform::toWindowsPath(chosen);
     showChosenIcon();
 }
 
@@ -279,18 +277,18 @@ void TForm3::showChosenIcon() {
     // Beside step 4, the icon the disc will show; a file that is no readable
     // icon still shows that one is chosen.
     QIcon icon;
-    if (!IconPath.isEmpty()) {
-        const QPixmap picture(platform::toHostPath(IconPath));
+    if (!m_iconPath.isEmpty()) {
+        const QPixmap picture(platform::toHostPath(m_iconPath));
         icon = picture.isNull() ? style()->standardIcon(QStyle::SP_FileIcon) : QIcon(picture);
     }
     m_parcourir->setIcon(icon);
-    m_parcourir->setToolTip(IconPath);
+    m_parcourir->setToolTip(m_iconPath);
 }
 
 void TForm3::preselectVirtualDrive() {
     // As the converter does: the suite's virtual drive, when one is named and
     // listed; nothing is said otherwise.
-    const QString designation = platform::readIniString(StartFolder() + text::SettingsFile,
+    const QString designation = platform::readIniString(m_startFolder + text::SettingsFile,
                                                         text::SettingsSection, text::SettingsKey);
     bool done = false;
     toolkit::runGuarded(
@@ -316,19 +314,19 @@ QString TForm3::failedStep(const QString& root, const std::exception& error) con
     case SaveStep::Autorun:
         return text::WriteRefused.arg(root + AutorunInfName);
     case SaveStep::Program:
-        if (!platform::fileExists(StartFolder() + text::ProgramSource))
-            return text::ProgramMissing.arg(StartFolder() + text::ProgramFolder);
+        if (!platform::fileExists(m_startFolder + text::ProgramSource))
+            return text::ProgramMissing.arg(m_startFolder + text::ProgramFolder);
         if (unreadable)
             return unreadable->message();
         return text::WriteRefused.arg(root + AutorunProgramName);
     case SaveStep::Icon:
-        if (IconPath.isEmpty())
+        if (m_iconPath.isEmpty())
             return text::NoIcon;
-        if (!platform::fileExists(IconPath))
-            return text::IconMissing.arg(IconPath);
+        if (!platform::fileExists(m_iconPath))
+            return text::IconMissing.arg(m_iconPath);
         if (unreadable)
             return unreadable->message();
-        return text::WriteRefused.arg(root + wp::fileName(IconPath));
+        return text::WriteRefused.arg(root + wp::fileName(m_iconPath));
     case SaveStep::None:
         break;
     }
@@ -348,7 +346,7 @@ void TForm3::BtEnregClick() {
     }
     try {
         const QString root = folder.left(3);
-        const QStringList lines = AutorunLines(IconPath, startPage);
+        const QStringList lines = AutorunLines(m_iconPath, startPage);
         m_memo1->setPlainText(lines.join(u'\n'));
         // Before asking: a name the disc readers could not find is refused
         // while nothing has been written yet.
@@ -396,26 +394,26 @@ void TForm3::saveRootFiles(const QString& root, const QByteArray& autorun) {
     m_step = SaveStep::Program;
     setStatus(text::StepProgram);
     const QString program = root + AutorunProgramName;
-    CopyIntoFolder(StartFolder() + text::ProgramSource, rootFolder, program);
+    CopyIntoFolder(m_startFolder + text::ProgramSource, rootFolder, program);
     ClearReadOnlyHidden(program);
 
     m_step = SaveStep::Icon;
-    setStatus(IconPath);
-    const QString iconName = wp::fileName(IconPath);
+    setStatus(m_iconPath);
+    const QString iconName = wp::fileName(m_iconPath);
     const QString icon = root + iconName;
     // An icon already at the root is the user's: it stays as it is.
     const std::uint32_t present = rootFolder.entryAttributes(rootFolder.entryName(iconName));
     if (present == platform::InvalidAttributes || (present & platform::AttrDirectory)) {
-        if (IconPath.isEmpty())
+        if (m_iconPath.isEmpty())
             throw FileOpenError(QStringLiteral("Aucune icône choisie"));
-        CopyIntoFolder(IconPath, rootFolder, icon);
+        CopyIntoFolder(m_iconPath, rootFolder, icon);
         ClearReadOnlyHidden(icon);
     }
     setStatus(QString());
 }
 
 void TForm3::BtAideClick() {
-    toolkit::openDocumentOrTell(StartFolder() + text::HelpDocument, this);
+    toolkit::openDocumentOrTell(m_startFolder + text::HelpDocument, this);
 }
 
 void TForm3::BtQuitterClick() {

@@ -22,10 +22,6 @@ class BitButton;
 
 namespace pelmora {
 
-// Full path of the icon chosen with "Parcourir"; empty until one is chosen.
-// Kept while the program runs: the window is hidden, never destroyed.
-extern QString IconPath;
-
 // Asks for an icon file, starting in hostFolder; returns the host path chosen
 // (a typed name of a file that does not exist included), or an empty string
 // when the user cancels. Tests answer it instead of a person.
@@ -39,7 +35,9 @@ void setIconDialog(IconDialog dialog);
 class TForm3 : public QWidget {
     Q_OBJECT
 public:
-    explicit TForm3(QWidget* parent = nullptr);
+    // startFolder: the suite folder, where the autorun program, the icons
+    // and the help document are found.
+    explicit TForm3(const QString& startFolder, QWidget* parent = nullptr);
 
     // The nine lines of instructions at the top of the window.
     static QStringList instructionLines();
@@ -49,6 +47,8 @@ public:
     toolkit::FileListBox* FLB() const { return m_flb; }
     QPlainTextEdit* Memo1() const { return m_memo1; }
     QLabel* Pl() const { return m_pl; }
+    // Full path of the icon chosen with "Parcourir"; empty until one is chosen.
+    const QString& iconPath() const { return m_iconPath; }
 
     void BtParcourirClick();
     void BtEnregClick();
@@ -70,6 +70,9 @@ private:
     QString failedStep(const QString& root, const std::exception& error) const;
     void saveRootFiles(const QString& root, const QByteArray& autorun);
 
+    const QString m_startFolder;
+    // Kept while the program runs: the window is hidden, never destroyed.
+    QString m_iconPath;
     toolkit::DriveComboBox* m_dcb = nullptr;
     toolkit::DirectoryListBox* m_dlb = nullptr;
     toolkit::FileListBox* m_flb = nullptr;

@@ -2,6 +2,7 @@
 
 #include "platform/Errors.h"
 #include "platform/WinPath.h"
+#include "platform/WorkingFolder.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -135,7 +136,7 @@ QString resolve(const QString& winPath, int* error, bool lookUpLastName) {
         *error = NoError;
     if (winPath.isEmpty())
         return fail(ErrPathNotFound);
-    const QString full = winpath::expand(winPath);
+    const QString full = absolutePath(winPath);
     const QChar letter = winpath::driveLetter(full);
     if (letter.isNull())
         return fail(ErrPathNotFound);

@@ -8,6 +8,11 @@ Error::Error(QString message) : m_message(std::move(message)), m_utf8(m_message.
 
 IoError::IoError(int code) : Error(messageFor(code)), m_code(code) {}
 
+void raiseIfError(int code) {
+    if (code != NoError)
+        throw IoError(code);
+}
+
 QString IoError::messageFor(int code) {
     switch (code) {
     case 2:

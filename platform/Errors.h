@@ -4,6 +4,21 @@
 
 #include <exception>
 
+// How every function of platform/ reports a failure:
+// - Nothing in platform/ raises. A failure is a Windows error code (WinError
+//   below; NoError, 0, is success), so that a Win32 backend can hand its own
+//   codes through unchanged.
+// - A function with nothing to return returns that code (setCurrentFolder,
+//   moveFile, deleteFile, startProgram, shellExecute, openDocument...).
+// - A function that produces a value returns it, and tells a failure through
+//   a trailing `int* error` (which may be null); the value is then empty, null
+//   or closed.
+// - A plain question answers bool (fileExists, driveReady): what cannot be
+//   read is "no". fileAttributes answers InvalidAttributes, as Windows does.
+// The layers above choose what the user sees: raiseIfError turns a code into
+// the IoError that a window shows in its own message or lets reach the
+// program's default error box; a failure the program leaves unreported is
+// simply dropped.
 namespace platform {
 
 // Windows error codes the programs report or test for.
@@ -49,6 +64,9 @@ public:
 private:
     int m_code;
 };
+
+// Raises IoError for a failure code; does nothing for NoError.
+void raiseIfError(int code);
 
 // The Windows error code that stands for a POSIX errno value.
 int winErrorFromErrno(int err);

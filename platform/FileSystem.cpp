@@ -3,6 +3,7 @@
 #include "platform/Drives.h"
 #include "platform/Errors.h"
 #include "platform/WinPath.h"
+#include "platform/WorkingFolder.h"
 
 #include <QFile>
 
@@ -300,7 +301,7 @@ bool plainName(const QString& name) {
 } // namespace
 
 QList<DirEntry> listFolder(const QString& pattern, int* error) {
-    const QString full = winpath::expand(pattern);
+    const QString full = absolutePath(pattern);
     const QString mask = winpath::fileName(full);
     const Folder folder = Folder::open(winpath::folderPart(full), error);
     return folder.isOpen() ? folder.list(mask, error) : QList<DirEntry>();
@@ -371,7 +372,7 @@ int openFolder(int at, const char* path, int flags, bool* readable) {
 Folder Folder::open(const QString& path, int* error) {
     Folder folder;
     int err = NoError;
-    const QString full = winpath::withoutTrailingBackslash(winpath::expand(path));
+    const QString full = winpath::withoutTrailingBackslash(absolutePath(path));
     const QString host = toHostPath(full, &err);
     if (!host.isEmpty()) {
         folder.m_fd = openFolder(AT_FDCWD, encoded(host).constData(), 0, &folder.m_readable);

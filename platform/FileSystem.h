@@ -6,9 +6,8 @@
 
 #include <cstdint>
 
-// Windows file services over the host, addressed by Windows paths. Results
-// that callers may ignore are returned as Windows error codes (0 = success);
-// errors that must not pass unnoticed are raised as IoError.
+// Windows file services over the host, addressed by Windows paths. Failures
+// are reported as Windows error codes, as everywhere in platform/ (Errors.h).
 namespace platform {
 
 enum Attribute : std::uint32_t {

@@ -109,7 +109,6 @@ QString findProgram(const QString& name, const QString& folder) {
 
 int shellExecute(const QString& file, const QString& parameters, const QString& workingFolder,
                  int /*showCommand: the host's window manager places the window*/) {
-    constexpr int Started = 42;
     const QString hostFolder = toHostPath(workingFolder);
     if (hostFolder.isEmpty() || !folderExists(workingFolder))
         return ErrPathNotFound;
@@ -122,11 +121,11 @@ int shellExecute(const QString& file, const QString& parameters, const QString& 
         // not handed to the opener: the caller must learn that it did not start.
         if (file.endsWith(QStringLiteral(".exe"), Qt::CaseInsensitive))
             return ErrAccessDenied;
-        return runOpen(hostProgram) ? Started : ErrAccessDenied;
+        return runOpen(hostProgram) ? NoError : ErrAccessDenied;
     }
     const StartRequest request{program, splitParameters(parameters), workingFolder, hostProgram,
                                hostFolder};
-    return runStart(request) ? Started : ErrAccessDenied;
+    return runStart(request) ? NoError : ErrAccessDenied;
 }
 
 int startProgram(const QString& program, const QStringList& arguments,
@@ -141,15 +140,15 @@ int startProgram(const QString& program, const QStringList& arguments,
     return runStart(request) ? NoError : ErrAccessDenied;
 }
 
-bool openDocument(const QString& path) {
+int openDocument(const QString& path) {
     const QString host = toHostPath(path);
     if (host.isEmpty() || fileAttributes(path) == InvalidAttributes)
-        return false;
-    return runOpen(host);
+        return ErrFileNotFound;
+    return runOpen(host) ? NoError : ErrAccessDenied;
 }
 
-bool openUrl(const QString& url) {
-    return runOpen(url);
+int openUrl(const QString& url) {
+    return runOpen(url) ? NoError : ErrAccessDenied;
 }
 
 } // namespace platform

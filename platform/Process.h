@@ -46,9 +46,9 @@ QStringList splitParameters(const QString& parameters);
 QString findProgram(const QString& name, const QString& folder);
 
 // The shell's execute: a program is started with the parameters in the working
-// folder; any other file is opened with the desktop's opener. Returns the
-// shell's code: above 32 when started; 2 file not found, 3 folder not found,
-// 5 when the start was refused.
+// folder; any other file is opened with the desktop's opener. Returns a
+// Windows code: 0 when started, 2 file not found, 3 folder not found, 5 when
+// the start was refused.
 int shellExecute(const QString& file, const QString& parameters, const QString& workingFolder,
                  int showCommand);
 
@@ -58,8 +58,9 @@ int startProgram(const QString& program, const QStringList& arguments,
                  const QString& workingFolder);
 
 // Opens a document (Windows path) or a web address with the desktop's opener,
-// as one argument. Returns false when nothing could be opened.
-bool openDocument(const QString& path);
-bool openUrl(const QString& url);
+// as one argument. Returns a Windows code: 0 when opened, 2 for a document
+// that is not there, 5 when the opener refused.
+int openDocument(const QString& path);
+int openUrl(const QString& url);
 
 } // namespace platform

@@ -1,7 +1,5 @@
 #include "platform/WinPath.h"
 
-#include "platform/WorkingFolder.h"
-
 #include <QStringList>
 
 namespace platform::winpath {
@@ -79,15 +77,15 @@ QString normalize(const QString& absolutePath) {
     return QString(drive) + QStringLiteral(":\\") + parts.join(u'\\');
 }
 
-QString expand(const QString& path) {
+QString expand(const QString& path, const QString& current,
+               const std::function<QString(QChar)>& driveCurrent) {
     const QChar drive = driveLetter(path);
     if (!drive.isNull()) {
         if (path.size() > 2 && isSeparator(path[2]))
             return normalize(path);
         // "X:rest" is relative to drive X's current folder.
-        return normalize(withTrailingBackslash(driveCurrentFolder(drive)) + path.mid(2));
+        return normalize(withTrailingBackslash(driveCurrent(drive)) + path.mid(2));
     }
-    const QString current = currentFolder();
     if (!path.isEmpty() && isSeparator(path[0]))
         return normalize(current.left(2) + path);
     return normalize(withTrailingBackslash(current) + path);

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // Pure string rules on Windows paths (backslash separators, drive letters).
 // Nothing here touches the host.
 namespace platform::winpath {
@@ -26,9 +28,11 @@ QStringList components(const QString& path);
 // into one backslash, keeps the root's backslash. Expects an absolute "X:\..."
 // path.
 QString normalize(const QString& absolutePath);
-// Makes path absolute as Windows does: "X:\a" as is, "\a" against the current
-// folder's drive, "X:a" against drive X's current folder, "a" against the
-// current folder. The current folders come from the working-folder service.
-QString expand(const QString& path);
+// Makes path absolute as Windows does: "X:\a" as is, "\a" against the drive
+// of current, "X:a" against driveCurrent(X), "a" against current. The current
+// folders are the caller's to give (platform::absolutePath gives the
+// process's own).
+QString expand(const QString& path, const QString& current,
+               const std::function<QString(QChar)>& driveCurrent);
 
 } // namespace platform::winpath

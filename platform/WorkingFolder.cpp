@@ -38,24 +38,25 @@ QString currentFolder() {
     return s.current;
 }
 
-void setCurrentFolder(const QString& path) {
+int setCurrentFolder(const QString& path) {
     if (path.isEmpty())
-        throw IoError(ErrPathNotFound);
-    const QString full = winpath::withoutTrailingBackslash(winpath::expand(path));
+        return ErrPathNotFound;
+    const QString full = winpath::withoutTrailingBackslash(absolutePath(path));
     int error = NoError;
     const QString host = toHostPath(full, &error);
     if (host.isEmpty())
-        throw IoError(error);
+        return error;
     struct stat st;
     if (::stat(QFile::encodeName(host).constData(), &st) != 0)
-        throw IoError(errno == ENOENT ? ErrPathNotFound : winErrorFromErrno(errno));
+        return errno == ENOENT ? ErrPathNotFound : winErrorFromErrno(errno);
     if (!S_ISDIR(st.st_mode))
-        throw IoError(ErrDirectory);
+        return ErrDirectory;
     if (::chdir(QFile::encodeName(host).constData()) != 0)
-        throw IoError(winErrorFromErrno(errno));
+        return winErrorFromErrno(errno);
     State& s = state();
     s.current = full;
     s.perDrive.insert(winpath::driveLetter(full), full);
+    return NoError;
 }
 
 QString driveCurrentFolder(QChar letter) {
@@ -65,6 +66,10 @@ QString driveCurrentFolder(QChar letter) {
     if (it != state().perDrive.constEnd())
         return *it;
     return QString(upper) + QStringLiteral(":\\");
+}
+
+QString absolutePath(const QString& path) {
+    return winpath::expand(path, currentFolder(), driveCurrentFolder);
 }
 
 void resetWorkingFolders() {

@@ -51,13 +51,11 @@ void cutFirstFolder(QString& dir) {
 // remembered for the drive has gone meanwhile, its root will do.
 QString enterDrive(QChar letter) {
     const QString remembered = platform::driveCurrentFolder(letter);
-    try {
-        platform::setCurrentFolder(remembered);
-    } catch (const platform::IoError&) {
-        if (remembered == driveRoot(letter) || !platform::driveReady(letter))
-            throw;
-        platform::setCurrentFolder(driveRoot(letter));
-    }
+    int code = platform::setCurrentFolder(remembered);
+    if (code != platform::NoError && remembered != driveRoot(letter) &&
+        platform::driveReady(letter))
+        code = platform::setCurrentFolder(driveRoot(letter));
+    platform::raiseIfError(code);
     return platform::currentFolder();
 }
 
@@ -205,10 +203,9 @@ void FileListBox::setDirectory(const QString& folder) {
 }
 
 void FileListBox::showFolder(const QString& folder, const FolderListing* listing) {
-    m_directory =
-        folder.isEmpty()
-            ? QString()
-            : platform::winpath::withoutTrailingBackslash(platform::winpath::expand(folder));
+    m_directory = folder.isEmpty()
+                      ? QString()
+                      : platform::winpath::withoutTrailingBackslash(platform::absolutePath(folder));
     readFiles(listing);
     updateEdit();
     emit changed();
@@ -225,11 +222,8 @@ QString FileListBox::fileName() const {
 }
 
 void FileListBox::refresh() {
-    try {
-        platform::setCurrentFolder(m_directory);
-    } catch (const platform::IoError&) {
-        // A folder that has gone lists nothing; the working folder stays.
-    }
+    // A folder that has gone lists nothing; the working folder stays.
+    platform::setCurrentFolder(m_directory);
     readFiles();
     updateEdit();
     emit changed();
@@ -298,7 +292,7 @@ QChar DirectoryListBox::drive() const {
 }
 
 void DirectoryListBox::setDirectory(const QString& folder) {
-    platform::setCurrentFolder(folder);
+    platform::raiseIfError(platform::setCurrentFolder(folder));
     m_directory = platform::currentFolder();
     // One reading serves this list and the file list it feeds.
     const FolderListing listing(m_directory, !m_files);

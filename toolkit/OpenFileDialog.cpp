@@ -142,10 +142,7 @@ QString OpenFileDialog::getOpenFileName(QWidget* parent, const QString& title,
             chosen = dialog.selectedFile();
     }
     // The selectors moved the working folder along; the caller's stays.
-    try {
-        platform::setCurrentFolder(working);
-    } catch (const platform::Error&) {
-    }
+    platform::setCurrentFolder(working);
     return chosen;
 }
 

@@ -8,8 +8,8 @@
 // question up; "saved" answers yes to it.
 #include "common/SuiteLayout.h"
 #include "launcher/u_CdSite.h"
-#include "launcher/UniteP.h"
 #include "platform/Drives.h"
+#include "platform/Errors.h"
 #include "platform/WorkingFolder.h"
 #include "toolkit/FolderSelectors.h"
 #include "toolkit/MessageBox.h"
@@ -18,7 +18,6 @@
 #include <QTimer>
 
 #include <cstdio>
-#include <exception>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -27,14 +26,12 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     const QString mode = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
-    try {
-        platform::setCurrentFolder(QString::fromLocal8Bit(argv[1]));
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "%s\n", e.what());
+    if (const int code = platform::setCurrentFolder(QString::fromLocal8Bit(argv[1]))) {
+        std::fprintf(stderr, "%s\n", qPrintable(platform::IoError::messageFor(code)));
         return 1;
     }
-    pelmora::TForm1 menu; // takes the start folder; not shown
-    pelmora::TForm3 site;
+    const QString suiteFolder = platform::currentFolder();
+    pelmora::TForm3 site(suiteFolder);
     site.move(40, 30);
     site.show();
 
@@ -43,9 +40,8 @@ int main(int argc, char* argv[]) {
         const auto pages = site.FLB()->findItems(QStringLiteral("index.htm"), Qt::MatchExactly);
         if (!pages.isEmpty())
             site.FLB()->setCurrentItem(pages.first());
-        const QString icon =
-            platform::toHostPath(pelmora::StartFolder() + suite::below(suite::IconFolder) +
-                                 QStringLiteral("\\site.ico"));
+        const QString icon = platform::toHostPath(suiteFolder + suite::below(suite::IconFolder) +
+                                                  QStringLiteral("\\site.ico"));
         pelmora::setIconDialog([icon](QWidget*, const QString&) { return icon; });
         site.BtParcourirClick();
         pelmora::setIconDialog({});

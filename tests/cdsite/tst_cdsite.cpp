@@ -1,7 +1,6 @@
 #include "common/SuiteInfo.h"
 #include "common/SuiteLayout.h"
 #include "launcher/u_CdSite.h"
-#include "launcher/UniteP.h"
 #include "platform/Drives.h"
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
@@ -48,6 +47,8 @@ const QString SuiteProgram =
     suite::name(suite::AutorunFolder) + u'/' + suite::name(suite::AutorunProgram);
 const QString SuiteHelp = suite::name(suite::CdSiteDocument);
 
+// The suite folder the site window is given.
+const QString SuiteFolder = QStringLiteral("C:\\Pelmora");
 const QByteArray ProgramBytes = QByteArray("MZ") + QByteArray(20000, '\x90');
 const QByteArray SiteIcon = QByteArray("\0\0\1\0site", 8);
 const QByteArray OtherIcon = QByteArray("\0\0\1\0autre", 9);
@@ -144,8 +145,6 @@ private slots:
         m_drives->writeFile(QStringLiteral("C:\\Pelmora\\ico\\autre.ico"), OtherIcon);
         m_drives->writeFile(QStringLiteral("C:\\Pelmora\\") + SuiteHelp, "MIME-Version: 1.0");
         platform::setCurrentFolder(QStringLiteral("C:\\Pelmora"));
-        TForm1 menu; // its creation takes the start folder
-        QCOMPARE(StartFolder(), QStringLiteral("C:\\Pelmora"));
 
         answerBoxes();
     }
@@ -163,11 +162,10 @@ private slots:
         QDir().mkpath(m_root);
         m_drives->writeFile(QStringLiteral("X:\\index.htm"), "<html></html>");
         m_drives->writeFile(QStringLiteral("X:\\site\\page.htm"), "<html></html>");
-        IconPath.clear();
         m_boxes.clear();
         m_answer = toolkit::Answer::Yes;
         m_cursorDuringBox = false;
-        m_form = std::make_unique<TForm3>();
+        m_form = std::make_unique<TForm3>(SuiteFolder);
         openRoot();
     }
     void cleanup() {
@@ -259,7 +257,7 @@ private slots:
         m_form->FLB()->refresh();
         selectPage(page);
         chooseIcon(suiteHost(QStringLiteral("ico/") + icon));
-        QCOMPARE(IconPath, QStringLiteral("C:\\Pelmora\\ico\\") + icon);
+        QCOMPARE(m_form->iconPath(), QStringLiteral("C:\\Pelmora\\ico\\") + icon);
 
         m_form->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
@@ -294,7 +292,7 @@ private slots:
         actual.sort(Qt::CaseInsensitive);
         QCOMPARE(actual, names); // nothing else, no temporary file left
         // Each step was on the panel before it ran, and the panel is idle now.
-        const QStringList steps{"Copie Autorun.inf", "Copie Zolvex.exe", IconPath};
+        const QStringList steps{"Copie Autorun.inf", "Copie Zolvex.exe", m_form->iconPath()};
         for (const QString& step : steps)
             QVERIFY2(recorder.painted.contains(step), qPrintable(step));
         QVERIFY(recorder.painted.indexOf(steps[0]) < recorder.painted.indexOf(steps[1]));
@@ -447,7 +445,7 @@ private slots:
         QCOMPARE(rootFile("zolvex.exe"), ProgramBytes);
         QStringList names{"Autorun.inf", "index.htm", "site", "zolvex.exe"};
         QCOMPARE(rootNames(m_root), names);
-        QCOMPARE(m_form->Pl()->text(), IconPath);
+        QCOMPARE(m_form->Pl()->text(), m_form->iconPath());
     }
 
     // The root's files are written as files of the root: a link in their
@@ -504,7 +502,7 @@ private slots:
     void deviceAsTheIconIsNotCopied() {
         selectPage("index.htm");
         chooseIcon(QStringLiteral("/dev/zero"));
-        QCOMPARE(IconPath, QStringLiteral("Z:\\dev\\zero"));
+        QCOMPARE(m_form->iconPath(), QStringLiteral("Z:\\dev\\zero"));
         save();
         QCOMPARE(boxTexts(), (QStringList{AskText, failedAt(QStringLiteral(
                                                        "Z:\\dev\\zero n'est pas un fichier "
@@ -625,7 +623,7 @@ private slots:
         QCOMPARE(m_form->DLB()->directory(), QStringLiteral("X:\\"));
         QCOMPARE(m_form->FLB()->fileName(), QStringLiteral("index.htm"));
         QCOMPARE(m_form->Memo1()->toPlainText(), memo);
-        QCOMPARE(IconPath, QStringLiteral("C:\\Pelmora\\ico\\autre.ico"));
+        QCOMPARE(m_form->iconPath(), QStringLiteral("C:\\Pelmora\\ico\\autre.ico"));
     }
 
     void browseTakesTheChosenPathOrKeepsTheOldOne_data() {
@@ -649,7 +647,7 @@ private slots:
         });
         button("BtParcourir")->click();
         QCOMPARE(QDir(startedIn).canonicalPath(), QDir(suiteHost("ico")).canonicalPath());
-        QCOMPARE(IconPath, expected);
+        QCOMPARE(m_form->iconPath(), expected);
     }
 
     void realBrowseDialogStartsInTheIconsAndAcceptsNewNames_data() {
@@ -700,7 +698,7 @@ private slots:
         QVERIFY(listed.contains("autre.ico") && listed.contains("site.ico"));
         QCOMPARE(listed.filter(QRegularExpression("\\.ico$")), listed);
         QCOMPARE(buttons, (QStringList{"Ouvrir", "Annuler"}));
-        QCOMPARE(IconPath, expected);
+        QCOMPARE(m_form->iconPath(), expected);
         QCOMPARE(platform::currentFolder(), working);
     }
 
@@ -728,7 +726,7 @@ private slots:
         if (!settings.isNull())
             m_drives->writeFile("C:\\Pelmora\\SUBST.INI", settings);
         const auto removeIni = qScopeGuard([&] { QFile::remove(ini); });
-        m_form = std::make_unique<TForm3>();
+        m_form = std::make_unique<TForm3>(SuiteFolder);
         m_form->DCB()->readDrives();
         m_form->DLB()->setDirectory("C:\\Pelmora");
         m_form->show();
@@ -774,7 +772,7 @@ private slots:
         if (!icon.isEmpty())
             chooseIcon(suiteHost(icon));
         QCOMPARE(button("BtParcourir")->icon().isNull(), icon.isEmpty());
-        QCOMPARE(button("BtParcourir")->toolTip(), IconPath);
+        QCOMPARE(button("BtParcourir")->toolTip(), m_form->iconPath());
         QCOMPARE(button("BtParcourir")->text(), QStringLiteral("Parcourir"));
     }
 

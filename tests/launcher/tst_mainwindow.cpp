@@ -136,7 +136,7 @@ private slots:
         suite.addProgram(root + hostBelowDrive.section(u'/', 0, -1).replace(u'/', u'\\') +
                          QStringLiteral("\\Strovan"));
         TForm1 menu;
-        QCOMPARE(StartFolder(), start);
+        QCOMPARE(menu.startFolder(), start);
         menu.ToolButtonClick(0);
         QCOMPARE(suite.started.size(), 1);
         // The folder is passed as the string was built, and still reaches the host folder.
@@ -180,7 +180,7 @@ private slots:
         suite.answer = toolkit::Answer(answer);
         TForm1 menu;
         TFormVideo video;
-        TForm3 site;
+        TForm3 site(menu.startFolder());
         menu.setCompanions(&video, &site);
         QTest::mouseClick(menu.button(QStringLiteral("BtSiteHtm")), Qt::LeftButton);
         QCOMPARE(suite.boxes.size(), 1);
@@ -204,7 +204,7 @@ private slots:
         Suite suite;
         TForm1 menu;
         TFormVideo video;
-        TForm3 site;
+        TForm3 site(menu.startFolder());
         menu.setCompanions(&video, &site);
         QVERIFY(!video.isVisible());
         const QStringList lines = video.memo()->toPlainText().split(u'\n');
@@ -288,7 +288,7 @@ private slots:
         suite.addProgram(QStringLiteral("C:\\Suite\\Strovan.2005\\Strovan"));
         TForm1 menu;
         TFormVideo video;
-        TForm3 site;
+        TForm3 site(menu.startFolder());
         menu.setCompanions(&video, &site);
         menu.show();
         if (videoShown)

@@ -19,16 +19,6 @@ using namespace platform;
 
 namespace {
 
-// The code setCurrentFolder raised, or 0 when it succeeded.
-int setCurrentCode(const QString& path) {
-    try {
-        setCurrentFolder(path);
-        return 0;
-    } catch (const IoError& e) {
-        return e.code();
-    }
-}
-
 QString canonical(const QString& hostPath) {
     return QFileInfo(hostPath).canonicalFilePath();
 }
@@ -114,7 +104,7 @@ private slots:
         platform::setCurrentFolder("C:\\Suite\\Strovan.2005");
         QFETCH(QString, path);
         QFETCH(QString, expected);
-        QCOMPARE(winpath::expand(path), expected);
+        QCOMPARE(platform::absolutePath(path), expected);
     }
 
     void tableWithoutDrives_data() {
@@ -135,7 +125,7 @@ private slots:
         QCOMPARE(toHostPath("C:\\Suite", &error), QString());
         QCOMPARE(error, int(ErrInvalidDrive));
         QVERIFY(!fileExists("C:\\Suite\\Strovan.EXE"));
-        QCOMPARE(setCurrentCode("C:\\"), int(ErrInvalidDrive));
+        QCOMPARE(platform::setCurrentFolder("C:\\"), int(ErrInvalidDrive));
         // Every host path still has a Windows form.
         QCOMPARE(toWindowsPath(drives.hostRoot()), windowsForm(drives.hostRoot()));
     }
@@ -153,7 +143,7 @@ private slots:
             QCOMPARE(error, int(ErrNotReady));
         }
         QVERIFY(!folderExists("Q:\\"));
-        QCOMPARE(setCurrentCode("Q:\\"), int(ErrNotReady));
+        QCOMPARE(platform::setCurrentFolder("Q:\\"), int(ErrNotReady));
     }
 
     void zDrive() {
@@ -370,12 +360,7 @@ private slots:
         const QString hostBefore = QDir::currentPath();
         QFETCH(QString, path);
         QFETCH(int, code);
-        try {
-            platform::setCurrentFolder(path);
-            QFAIL("no error raised");
-        } catch (const IoError& e) {
-            QCOMPARE(e.code(), code);
-        }
+        QCOMPARE(platform::setCurrentFolder(path), code);
         QCOMPARE(currentFolder(), QStringLiteral("C:\\Suite"));
         QCOMPARE(driveCurrentFolder(u'C'), QStringLiteral("C:\\Suite"));
         QCOMPARE(QDir::currentPath(), hostBefore);

@@ -511,19 +511,19 @@ private slots:
         QTest::addColumn<QString>("program"); // installed, executable, with Strovan.mht beside
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("folder");
-        QTest::addColumn<int>("expectedResult"); // 42: started
+        QTest::addColumn<int>("expectedResult"); // 0: started
         QTest::addColumn<QString>("expectedProgram");
         const QString tool = QStringLiteral("C:\\Suite\\Strovan.2005\\Strovan");
         QTest::newRow("tool") << tool << "Strovan.EXE"
-                              << "C:\\Suite\\Strovan.2005" << 42 << tool;
+                              << "C:\\Suite\\Strovan.2005" << int(NoError) << tool;
         QTest::newRow("below a drive root")
             << "D:\\Strovan.2005\\Strovan"
             << "Strovan.EXE"
-            << "D:\\\\Strovan.2005" << 42 << "D:\\\\Strovan.2005\\Strovan";
-        QTest::newRow("blanks and accents")
-            << "C:\\Mes Outils\\Vidéo 2005\\Montage"
-            << "montage.exe"
-            << "C:\\Mes Outils\\Vidéo 2005" << 42 << "C:\\Mes Outils\\Vidéo 2005\\montage";
+            << "D:\\\\Strovan.2005" << int(NoError) << "D:\\\\Strovan.2005\\Strovan";
+        QTest::newRow("blanks and accents") << "C:\\Mes Outils\\Vidéo 2005\\Montage"
+                                            << "montage.exe"
+                                            << "C:\\Mes Outils\\Vidéo 2005" << int(NoError)
+                                            << "C:\\Mes Outils\\Vidéo 2005\\montage";
         QTest::newRow("missing program") << tool << "Autre.EXE"
                                          << "C:\\Suite\\Strovan.2005" << int(ErrFileNotFound) << "";
         QTest::newRow("missing folder") << tool << "Strovan.EXE"
@@ -531,7 +531,7 @@ private slots:
         QTest::newRow("drive not ready") << tool << "Strovan.EXE"
                                          << "Q:\\Strovan.2005" << int(ErrPathNotFound) << "";
         QTest::newRow("document") << tool << "Strovan.mht"
-                                  << "C:\\Suite\\Strovan.2005" << 42 << "";
+                                  << "C:\\Suite\\Strovan.2005" << int(NoError) << "";
     }
     void shellExecute() {
         TempDrives drives;
@@ -588,7 +588,7 @@ private slots:
         setMode(host, 0755);
         const int result = platform::shellExecute("strovan.EXE", "MENU \"a  b\"",
                                                   "D:\\\\Strovan 2005", ShowNormal);
-        QVERIFY(result > 32);
+        QCOMPARE(result, int(NoError));
         const QString out = d + "/Strovan 2005/sortie.txt";
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out), 20000);
         QFile file(out);
@@ -613,7 +613,8 @@ private slots:
         QCOMPARE(started.size(), 1);
         setStartHook([](const StartRequest&) { return false; });
         QVERIFY(platform::startProgram("VASK.EXE", {}, "C:\\Suite") != 0);
-        QVERIFY(platform::shellExecute("VASK.EXE", "", "C:\\Suite", ShowNormal) <= 32);
+        QCOMPARE(platform::shellExecute("VASK.EXE", "", "C:\\Suite", ShowNormal),
+                 int(ErrAccessDenied));
     }
 
     void openDocument() {
@@ -621,13 +622,16 @@ private slots:
         drives.addDrive(u'C');
         drives.addBrokenDrive(u'Q');
         const QString host = drives.writeFile("C:\\Suite\\Tavrin.htm", "<html>");
-        QVERIFY(platform::openDocument("c:\\suite\\TAVRIN.HTM"));
-        QVERIFY(!platform::openDocument("C:\\Suite\\PresRequis.pdf"));
-        QVERIFY(!platform::openDocument("Q:\\Tavrin.htm"));
-        QVERIFY(!platform::openDocument(QString()));
+        QCOMPARE(platform::openDocument("c:\\suite\\TAVRIN.HTM"), int(NoError));
+        QCOMPARE(platform::openDocument("C:\\Suite\\PresRequis.pdf"), int(ErrFileNotFound));
+        QCOMPARE(platform::openDocument("Q:\\Tavrin.htm"), int(ErrFileNotFound));
+        QCOMPARE(platform::openDocument(QString()), int(ErrFileNotFound));
         const QString url = QStringLiteral("http://www.exemple.example/page?a=1&b=é");
-        QVERIFY(platform::openUrl(url));
+        QCOMPARE(platform::openUrl(url), int(NoError));
         QCOMPARE(opened, (QStringList{host, url}));
+        setOpenHook([](const QString&) { return false; });
+        QCOMPARE(platform::openDocument("C:\\Suite\\Tavrin.htm"), int(ErrAccessDenied));
+        QCOMPARE(platform::openUrl(url), int(ErrAccessDenied));
     }
 };
 

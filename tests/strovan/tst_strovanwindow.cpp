@@ -178,8 +178,7 @@ void TestStrovanWindow::cleanup() {
 
 std::unique_ptr<TForm1> TestStrovanWindow::makeWindow(const QString& start) {
     platform::setCurrentFolder(start);
-    strovan::InitStartFolder();
-    return std::make_unique<TForm1>();
+    return std::make_unique<TForm1>(start);
 }
 
 void TestStrovanWindow::layout_data() {
@@ -299,7 +298,7 @@ void TestStrovanWindow::tabOrder() {
 void TestStrovanWindow::startsOnTheStartFolder() {
     m_drives->writeFile(ToolFolder + HelpDocument, "MIME-Version: 1.0\r\n");
     const auto form = makeWindow();
-    QCOMPARE(form->windowFolder(), ToolFolder);
+    QCOMPARE(form->startFolder(), ToolFolder);
     QCOMPARE(form->DCB->drive(), QChar(u'C'));
     QCOMPARE(form->DLB->directory(), ToolFolder);
     QCOMPARE(texts(form->FLB), QStringList{QStringLiteral("Strovan.mht")});

@@ -42,7 +42,6 @@ private slots:
 
     void parentFolder_data();
     void parentFolder();
-    void startFolderIsTheWorkingFolderAtStart();
     void returnToMenu_data();
     void returnToMenu();
     void belowADriveRootStartsNothing_data();
@@ -103,14 +102,6 @@ void TestRetour::parentFolder() {
     QCOMPARE(strovan::ParentFolder(path), parent);
 }
 
-void TestRetour::startFolderIsTheWorkingFolderAtStart() {
-    m_drives->makeFolder(QStringLiteral("C:\\Suite\\Strovan.2005"));
-    platform::setCurrentFolder(QStringLiteral("C:\\Suite\\Strovan.2005"));
-    strovan::InitStartFolder();
-    platform::setCurrentFolder(QStringLiteral("C:\\"));
-    QCOMPARE(strovan::StartFolder(), QStringLiteral("C:\\Suite\\Strovan.2005"));
-}
-
 void TestRetour::returnToMenu_data() {
     QTest::addColumn<QString>("suite");
     QTest::newRow("plain") << "C:\\Suite";
@@ -127,9 +118,8 @@ void TestRetour::returnToMenu() {
     installMenu(suite);
     m_drives->writeFile(QStringLiteral("C:\\My"), "#!/bin/sh\n"); // the wrong program
     platform::setCurrentFolder(start);
-    strovan::InitStartFolder();
     StartRecorder recorder;
-    strovan::ReturnToMenu();
+    strovan::ReturnToMenu(start);
     QCOMPARE(recorder.starts.size(), 1);
     const platform::StartRequest& request = recorder.starts.first();
     QCOMPARE(request.program, suite + MenuHost);
@@ -149,10 +139,9 @@ void TestRetour::belowADriveRootStartsNothing() {
     m_drives->makeFolder(start);
     installMenu(QStringLiteral("C:"));
     platform::setCurrentFolder(start);
-    strovan::InitStartFolder();
     StartRecorder recorder;
     try {
-        strovan::ReturnToMenu();
+        strovan::ReturnToMenu(start);
         QFAIL("an empty parent folder was made current");
     } catch (const platform::IoError& e) {
         // The empty parent: the system's code for a bad name, and its message.
@@ -167,10 +156,9 @@ void TestRetour::pressedTwiceStartsTwice() {
     m_drives->makeFolder(QStringLiteral("C:\\Suite\\Strovan.2005"));
     installMenu(QStringLiteral("C:\\Suite"));
     platform::setCurrentFolder(QStringLiteral("C:\\Suite\\Strovan.2005"));
-    strovan::InitStartFolder();
     StartRecorder recorder;
-    strovan::ReturnToMenu();
-    strovan::ReturnToMenu();
+    strovan::ReturnToMenu(QStringLiteral("C:\\Suite\\Strovan.2005"));
+    strovan::ReturnToMenu(QStringLiteral("C:\\Suite\\Strovan.2005"));
     QCOMPARE(recorder.starts.size(), 2);
 }
 
@@ -178,10 +166,9 @@ void TestRetour::missingMenuProgram() {
     // Nothing to start: the user is told, and the converter stays open.
     m_drives->makeFolder(QStringLiteral("C:\\Suite\\Strovan.2005"));
     platform::setCurrentFolder(QStringLiteral("C:\\Suite\\Strovan.2005"));
-    strovan::InitStartFolder();
     StartRecorder recorder;
     try {
-        strovan::ReturnToMenu();
+        strovan::ReturnToMenu(QStringLiteral("C:\\Suite\\Strovan.2005"));
         QFAIL("a missing menu program passed in silence");
     } catch (const platform::Error& e) {
         QCOMPARE(e.message(),
@@ -215,10 +202,9 @@ void TestRetour::aRunningMenuComesForwardInstead() {
         connect(menu.get(), &toolkit::MenuServer::comeForward, this, [&] { ++cameForward; });
     }
     platform::setCurrentFolder(QStringLiteral("C:\\Suite\\Strovan.2005"));
-    strovan::InitStartFolder();
     StartRecorder recorder;
-    strovan::ReturnToMenu();
-    strovan::ReturnToMenu();
+    strovan::ReturnToMenu(QStringLiteral("C:\\Suite\\Strovan.2005"));
+    strovan::ReturnToMenu(QStringLiteral("C:\\Suite\\Strovan.2005"));
     QCOMPARE(recorder.starts.size(), starts);
     QTRY_COMPARE(cameForward, forward);
     // The working folder is the suite folder either way.
