@@ -1,6 +1,6 @@
 #include "converter/ClipIndex.h"
 
-#include "platform/FileUpdate.h"
+#include "platform/FileSystem.h"
 
 namespace strovan {
 
@@ -55,7 +55,7 @@ ClipIndex ParseClipIndex(const QByteArray& bytes) {
     return index;
 }
 
-ClipIndex ReadClipIndex(const platform::FolderReader& folder, const QString& name) {
+ClipIndex ReadClipIndex(const platform::Folder& folder, const QString& name) {
     // Only the head is needed: the shape byte is the last field read.
     int error = 0;
     return ParseClipIndex(folder.readHead(name, ShapeOffset + 1, &error));

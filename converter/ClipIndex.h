@@ -8,7 +8,7 @@
 // recorded and the shape of its picture. Once the index file is deleted
 // nothing else holds either.
 namespace platform {
-class FolderReader;
+class Folder;
 }
 
 namespace strovan {
@@ -25,6 +25,6 @@ struct ClipIndex {
 ClipIndex ParseClipIndex(const QByteArray& bytes);
 
 // Reads the index file name of folder; an unreadable file is not valid.
-ClipIndex ReadClipIndex(const platform::FolderReader& folder, const QString& name);
+ClipIndex ReadClipIndex(const platform::Folder& folder, const QString& name);
 
 } // namespace strovan

@@ -185,7 +185,8 @@ private:
             break;
         }
         case FileKind::Index:
-            if (Extension(name) == u".MOI" && !KeepIndexKnowledge(winFolder, prefix, names, name))
+            if (Extension(name) == u".MOI" &&
+                !KeepIndexKnowledge(in, winFolder, prefix, names, name))
                 return; // the index file stays: its clip still needs it
             if (const int error = in.deleteEntry(name); error == 0)
                 ++m_report.indexesDeleted;
@@ -199,18 +200,12 @@ private:
 
     // Gives the clip of an index file the date and shape the index knows,
     // and flushes it to the disk. False when the index file must be kept.
-    bool KeepIndexKnowledge(const QString& winFolder, const QString& prefix, const Names& names,
-                            const QString& indexName) {
+    bool KeepIndexKnowledge(const platform::Folder& in, const QString& winFolder,
+                            const QString& prefix, const Names& names, const QString& indexName) {
         const QString clipName = names.clipOf(indexName);
         if (clipName.isEmpty())
             return true;
-        // The folder's path is looked up once, at its first index file.
-        if (m_readerFolder != winFolder) {
-            int error = 0;
-            m_reader = platform::FolderReader::open(winFolder, &error);
-            m_readerFolder = winFolder;
-        }
-        const ClipIndex index = ReadClipIndex(m_reader, indexName);
+        const ClipIndex index = ReadClipIndex(in, indexName);
         const bool widen = index.valid && index.shape == PictureShape::Wide;
         const bool date = index.valid && index.recorded.isValid();
         if (!widen && !date)
@@ -259,8 +254,6 @@ private:
     platform::Folder m_top;
     ConversionReport m_report;
     int m_clipsDone = 0;
-    platform::FolderReader m_reader;
-    QString m_readerFolder;
 };
 
 bool AbsolutePath(const QString& folder) {

@@ -36,29 +36,3 @@ private:
 };
 
 } // namespace platform
-
-namespace platform {
-
-// A folder whose small files are read by name: its path is looked up once,
-// not again for every file. Closed by its destructor.
-class FolderReader {
-public:
-    FolderReader() = default;
-    ~FolderReader();
-    FolderReader(const FolderReader&) = delete;
-    FolderReader& operator=(const FolderReader&) = delete;
-    FolderReader(FolderReader&& other) noexcept;
-    FolderReader& operator=(FolderReader&& other) noexcept;
-
-    // The folder at a Windows path; sets *error when it cannot be reached.
-    static FolderReader open(const QString& path, int* error);
-    bool isOpen() const { return m_fd >= 0; }
-    // Up to size bytes from the start of the file name of this folder, never
-    // through a link; a null array with *error set when it cannot be read.
-    QByteArray readHead(const QString& name, qint64 size, int* error) const;
-
-private:
-    int m_fd = -1;
-};
-
-} // namespace platform

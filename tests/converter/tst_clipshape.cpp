@@ -2,6 +2,7 @@
 #include "common/TempDrives.h"
 #include "converter/ClipIndex.h"
 #include "converter/Mpeg2Aspect.h"
+#include "platform/FileSystem.h"
 #include "platform/FileUpdate.h"
 
 #include <QtTest>
@@ -102,8 +103,7 @@ void TestClipShape::readsTheIndex() {
     drives.addDrive(u'x');
     drives.writeFile(QStringLiteral("X:\\MOV001.MOI"), bytes);
     int error = 0;
-    const platform::FolderReader folder =
-        platform::FolderReader::open(QStringLiteral("X:\\"), &error);
+    const platform::Folder folder = platform::Folder::open(QStringLiteral("X:\\"), &error);
     const strovan::ClipIndex index = strovan::ReadClipIndex(folder, QStringLiteral("MOV001.MOI"));
     QCOMPARE(index.valid, valid);
     QCOMPARE(index.recorded, recorded);
