@@ -1,6 +1,6 @@
 #include "converter/CamcorderName.h"
 
-#include "common/TempDrives.h"
+#include "support/TempDrives.h"
 #include "platform/Errors.h"
 
 #include <QtTest>

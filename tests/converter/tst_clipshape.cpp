@@ -1,5 +1,5 @@
 #include "CardStreams.h"
-#include "common/TempDrives.h"
+#include "support/TempDrives.h"
 #include "converter/ClipIndex.h"
 #include "converter/Mpeg2Aspect.h"
 #include "platform/FileSystem.h"

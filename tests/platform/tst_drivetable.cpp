@@ -1,7 +1,7 @@
 // The drive table of a first start, and the letters of removable volumes,
 // listed through a mount list of the test's own.
 
-#include "common/TempDrives.h"
+#include "support/TempDrives.h"
 
 #include "platform/Drives.h"
 #include "platform/Volumes.h"

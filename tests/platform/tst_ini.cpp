@@ -2,7 +2,7 @@
 // of the Windows profile reader, over the corpus of tricky files in
 // ini-corpus/ (table written by tools/wine-profile-table.sh).
 
-#include "common/TempDrives.h"
+#include "support/TempDrives.h"
 
 #include "platform/Ini.h"
 

@@ -1,7 +1,7 @@
 // Windows paths over the drive table: string rules, drive lookup, the
 // working folder per drive.
 
-#include "common/TempDrives.h"
+#include "support/TempDrives.h"
 
 #include "platform/Drives.h"
 #include "platform/Errors.h"

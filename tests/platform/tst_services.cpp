@@ -1,8 +1,8 @@
 // File services, errors, INI reading, the ANSI code page and program starts,
 // each over a drive table of the test's own.
 
-#include "common/NoDacOverride.h"
-#include "common/TempDrives.h"
+#include "support/NoDacOverride.h"
+#include "support/TempDrives.h"
 
 #include "platform/Ansi.h"
 #include "platform/Drives.h"

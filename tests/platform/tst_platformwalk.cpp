@@ -1,6 +1,6 @@
 // Listing, no-replace rename and delete with Windows semantics.
-#include "common/NoDacOverride.h"
-#include "common/TempDrives.h"
+#include "support/NoDacOverride.h"
+#include "support/TempDrives.h"
 #include "platform/Drives.h"
 #include "platform/Errors.h"
 #include "platform/FileSystem.h"
