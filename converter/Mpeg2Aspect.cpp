@@ -100,8 +100,10 @@ AspectFix WidenClip(platform::UpdateFile& clip, const StopCheck& stop, qint64 bu
     // tail of the last buffer, whose headers could not be read whole, is
     // moved just before it.
     constexpr qint64 Page = 4096;
+    // aligned_alloc wants a whole number of pages.
+    const qint64 allocated = Page + (bufferSize + Page - 1) / Page * Page;
     const std::unique_ptr<unsigned char, decltype(&std::free)> buffer(
-        static_cast<unsigned char*>(std::aligned_alloc(size_t(Page), size_t(Page + bufferSize))),
+        static_cast<unsigned char*>(std::aligned_alloc(size_t(Page), size_t(allocated))),
         &std::free);
     if (!buffer) {
         fix.error = NotEnoughMemory;
