@@ -153,14 +153,17 @@ void benchLookup(const Options& o, const std::string& big) {
 // The CD site window's save, through the same public functions in the same
 // order.
 void saveRootFiles(const QString& root, const QByteArray& autorun, const QString& iconPath) {
-    pelmora::WriteAutorunInf(root, autorun);
+    int error = 0;
+    const platform::Folder rootFolder = platform::Folder::open(root, &error);
+    pelmora::WriteAutorunInf(rootFolder, autorun);
     const QString program = root + pelmora::AutorunProgramName;
-    pelmora::CopyOneFile(QStringLiteral("S:\\racineCD\\Zolvex.exe"), program);
+    pelmora::CopyIntoFolder(QStringLiteral("S:\\racineCD\\Zolvex.exe"), rootFolder, program);
     pelmora::ClearReadOnlyHidden(program);
-    const QString icon = root + platform::winpath::fileName(iconPath);
-    if (!platform::fileExists(icon)) {
-        pelmora::CopyOneFile(iconPath, icon);
-        pelmora::ClearReadOnlyHidden(icon);
+    const QString iconName = platform::winpath::fileName(iconPath);
+    const std::uint32_t present = rootFolder.entryAttributes(rootFolder.entryName(iconName));
+    if (present == platform::InvalidAttributes || (present & platform::AttrDirectory)) {
+        pelmora::CopyIntoFolder(iconPath, rootFolder, root + iconName);
+        pelmora::ClearReadOnlyHidden(root + iconName);
     }
 }
 
