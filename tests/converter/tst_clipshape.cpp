@@ -131,10 +131,10 @@ void TestClipShape::widens() {
     QFETCH(int, shape);
     QFETCH(int, alreadyWide);
     QFETCH(qint64, bufferSize);
-    StreamShape spec;
-    spec.shape = shape;
-    TestStream stream = MakeProgramStream(spec);
-    const char wide = char(3 << 4 | spec.rate);
+    StreamShape wanted;
+    wanted.shape = shape;
+    TestStream stream = MakeProgramStream(wanted);
+    const char wide = char(3 << 4 | wanted.rate);
     for (int i = 0; i < alreadyWide; ++i)
         stream.bytes[stream.shapeBytes[i]] = wide;
     // A negative size cuts the second header's start code after -size bytes.
