@@ -1,4 +1,5 @@
 #include "platform/FileSystem.h"
+#include "platform/HostFile.h"
 
 #include "platform/Drives.h"
 #include "platform/Errors.h"
@@ -549,33 +550,43 @@ File& File::operator=(File&& other) noexcept {
     return *this;
 }
 
+namespace host {
+
+int openShared(const QByteArray& host, int flags, bool regularOnly, int lock, int* error) {
+    const int fd = ::open(host.constData(), flags | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        *error = winErrorFromErrno(errno);
+        return -1;
+    }
+    struct stat st;
+    const bool readable =
+        ::fstat(fd, &st) == 0 &&
+        (regularOnly ? S_ISREG(st.st_mode)
+                     : !S_ISDIR(st.st_mode) && !S_ISFIFO(st.st_mode) && !S_ISSOCK(st.st_mode));
+    if (!readable) {
+        ::close(fd);
+        *error = ErrAccessDenied;
+        return -1;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (::flock(fd, lock | LOCK_NB) != 0) {
+        ::close(fd);
+        *error = ErrSharingViolation;
+        return -1;
+    }
+    return fd;
+}
+
+} // namespace host
+
 File File::openRead(const QString& path, int* error) {
     File file;
     *error = NoError;
     const QString host = toHostPath(path, error);
     if (host.isEmpty())
         return file;
-    // Non-blocking, so that a pipe without a writer cannot hang the program;
-    // only plain files and devices are read.
-    const int fd = ::open(encoded(host).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        *error = winErrorFromErrno(errno);
-        return file;
-    }
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode) || S_ISFIFO(st.st_mode) ||
-        S_ISSOCK(st.st_mode)) {
-        ::close(fd);
-        *error = ErrAccessDenied;
-        return file;
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    if (::flock(fd, LOCK_SH | LOCK_NB) != 0) {
-        ::close(fd);
-        *error = ErrSharingViolation;
-        return file;
-    }
-    file.m_fd = fd;
+    // Plain files and devices are read.
+    file.m_fd = host::openShared(encoded(host), O_RDONLY, false, LOCK_SH, error);
     return file;
 }
 

@@ -3,6 +3,7 @@
 #include "platform/Drives.h"
 #include "platform/Errors.h"
 #include "platform/FileSystem.h"
+#include "platform/HostFile.h"
 
 #include <QFile>
 
@@ -43,25 +44,9 @@ UpdateFile UpdateFile::open(const QString& path, bool writable, int* error) {
         *error = ErrAccessDenied;
         return file;
     }
-    const int fd = ::open(QFile::encodeName(host).constData(),
-                          (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
-    if (fd < 0) {
-        *error = winErrorFromErrno(errno);
-        return file;
-    }
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        *error = ErrAccessDenied;
-        return file;
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    if (::flock(fd, (writable ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
-        ::close(fd);
-        *error = ErrSharingViolation;
-        return file;
-    }
-    file.m_fd = fd;
+    file.m_fd =
+        host::openShared(QFile::encodeName(host), (writable ? O_RDWR : O_RDONLY) | O_NOFOLLOW, true,
+                         writable ? LOCK_EX : LOCK_SH, error);
     return file;
 }
 
