@@ -1,6 +1,7 @@
 #include "converter/ClipIndex.h"
 
 #include "platform/FileSystem.h"
+#include "platform/FileUpdate.h"
 
 namespace strovan {
 
@@ -28,11 +29,34 @@ QDateTime RecordingStart(const QByteArray& bytes) {
         minute > 59 || milliseconds >= 60000)
         return {};
     // The camcorder's clock runs on local time.
-    return QDateTime(QDate(year, month, day),
-                     QTime(hour, minute, milliseconds / 1000, milliseconds % 1000), Qt::LocalTime);
+    return CamcorderClockTime(QDate(year, month, day),
+                              QTime(hour, minute, milliseconds / 1000, milliseconds % 1000));
+}
+
+// Offset from UTC of local time at an instant, in milliseconds.
+qint64 LocalOffsetAt(qint64 instant) {
+    return qint64(QDateTime::fromMSecsSinceEpoch(instant, Qt::LocalTime).offsetFromUtc()) * 1000;
 }
 
 } // namespace
+
+QDateTime CamcorderClockTime(const QDate& date, const QTime& time) {
+    // The clock's reading as if it were UTC; the instant is that minus the
+    // offset in force. Clocks change at most once in a day and a half, so the
+    // offsets a day before and a day after are the only candidates.
+    const qint64 reading = QDateTime(date, time, Qt::UTC).toMSecsSinceEpoch();
+    constexpr qint64 Day = 24 * 3600 * 1000;
+    const qint64 before = reading - LocalOffsetAt(reading - Day);
+    const qint64 after = reading - LocalOffsetAt(reading + Day);
+    const bool beforeFits = before + LocalOffsetAt(before) == reading;
+    const bool afterFits = after + LocalOffsetAt(after) == reading;
+    qint64 instant = before; // in the gap, neither fits: the offset before the change
+    if (beforeFits && afterFits)
+        instant = qMin(before, after); // the repeated hour: its first pass
+    else if (afterFits)
+        instant = after;
+    return QDateTime::fromMSecsSinceEpoch(instant, Qt::LocalTime);
+}
 
 ClipIndex ParseClipIndex(const QByteArray& bytes) {
     ClipIndex index;
@@ -55,10 +79,24 @@ ClipIndex ParseClipIndex(const QByteArray& bytes) {
     return index;
 }
 
-ClipIndex ReadClipIndex(const platform::Folder& folder, const QString& name) {
+ClipIndex ReadClipIndex(const platform::Folder& folder, const QString& name, int* error) {
+    int failure = 0;
     // Only the head is needed: the shape byte is the last field read.
-    int error = 0;
-    return ParseClipIndex(folder.readHead(name, ShapeOffset + 1, &error));
+    QByteArray head(ShapeOffset + 1, '\0');
+    qint64 have = 0;
+    platform::UpdateFile file = platform::UpdateFile::openIn(folder, name, false, &failure);
+    while (file.isOpen() && have < head.size()) {
+        const qint64 n = file.readAt(have, head.data() + have, head.size() - have, &failure);
+        if (n <= 0)
+            break;
+        have += n;
+    }
+    if (error)
+        *error = failure;
+    if (failure != 0)
+        return {};
+    head.truncate(have);
+    return ParseClipIndex(head);
 }
 
 } // namespace strovan

@@ -24,7 +24,15 @@ struct ClipIndex {
 // Reads the index from the first bytes of an index file.
 ClipIndex ParseClipIndex(const QByteArray& bytes);
 
-// Reads the index file name of folder; an unreadable file is not valid.
-ClipIndex ReadClipIndex(const platform::Folder& folder, const QString& name);
+// Reads the index file name of folder, looked up in that folder alone. A file
+// that could not be read sets *error (a Windows code) and is not valid: what
+// it knows is unknown, not absent.
+ClipIndex ReadClipIndex(const platform::Folder& folder, const QString& name, int* error = nullptr);
+
+// The instant a camcorder's local clock showed. A time in the hour skipped
+// when the clocks go forward was shown by a clock not yet put forward: the
+// time before the change plus the time since. A time in the hour repeated
+// when they go back is the first of the two.
+QDateTime CamcorderClockTime(const QDate& date, const QTime& time);
 
 } // namespace strovan

@@ -9,6 +9,9 @@
 
 #include <QSet>
 
+#include <utility>
+#include <vector>
+
 namespace strovan {
 
 namespace {
@@ -47,19 +50,20 @@ bool IsRecordingFolder(const QString& name) {
     return CharacterCount(name) == 6 || name.startsWith(u"PRG");
 }
 
-QString Child(const QString& folder, const QString& name) {
-    return folder.endsWith(u'\\') ? folder + name : folder + u'\\' + name;
-}
-
 // The names a folder holds as the walk goes, renames included: the index
 // file's clip is looked for here, without asking the disk again.
 class Names {
 public:
     explicit Names(const QList<platform::DirEntry>& entries) {
-        for (const platform::DirEntry& entry : entries)
+        for (const platform::DirEntry& entry : entries) {
             if (!entry.isFolder())
                 m_names.insert(entry.name);
+            if (entry.isLink())
+                m_links.insert(entry.name);
+        }
     }
+    // A link is no file of the card's: what it leads to is never read.
+    bool isLink(const QString& name) const { return m_links.contains(name); }
     void renamed(const QString& from, const QString& to) {
         m_names.remove(from);
         m_names.insert(to);
@@ -76,11 +80,12 @@ public:
 
 private:
     QSet<QString> m_names;
+    QSet<QString> m_links;
 };
 
 // The walk holds each folder it works in open and addresses the entries by
 // name within it: the same renames and deletions as on the full paths
-// (selected folder + "\" + name), without looking the path up again for every
+// (selected folder + "\\" + name), without looking the path up again for every
 // entry, without a limit on the path's length, and without ever going through
 // a link that replaced a folder during the walk.
 class FolderConversion {
@@ -88,15 +93,15 @@ public:
     FolderConversion(const ConversionNotice& notice, const ConversionHooks& hooks)
         : m_notice(notice), m_hooks(hooks) {}
 
-    ConversionReport run(const QString& selectedFolder) {
-        m_selected = selectedFolder;
-        m_top = platform::Folder::open(selectedFolder);
+    ConversionReport run(platform::Folder selected) {
+        m_top = std::move(selected);
         // Every entry but "." and ".." is processed, at a drive root too (it
         // lists no dots there). The listing is a snapshot: an entry renamed
         // during the walk is not met again under its new name.
         const QList<platform::DirEntry> entries =
             m_top.list(QStringLiteral("*.*"), nullptr, KindsOnly);
         Names names(entries);
+        Batch top{m_top, QString()};
         for (const platform::DirEntry& entry : entries) {
             if (IsDotEntry(entry.name))
                 continue;
@@ -107,28 +112,52 @@ public:
                 if (!entry.isLink() && IsRecordingFolder(entry.name))
                     p_ChangeNomRep(entry.name);
             } else {
-                ConvertFile(m_top, selectedFolder, QString(), names, entry.name);
+                ConvertFile(top, names, entry.name);
             }
         }
+        finish(top);
         return m_report;
     }
 
 private:
+    // A clip given what its index knew, not yet flushed to the disk.
+    struct FixedClip {
+        platform::UpdateFile file;
+        QString name;
+        QString index;
+        bool widened = false;
+        bool dated = false;
+    };
+
+    // The index files of one folder wait for the folder's end (or for a
+    // batch of fixed clips to be full): the fixed clips are flushed first,
+    // and an index goes only when what it knew is on the disk.
+    struct Batch {
+        Batch(platform::Folder& in, const QString& relative) : folder(in), prefix(relative) {}
+        platform::Folder& folder;
+        QString prefix; // the folder relative to the selected folder, with "\\"
+        std::vector<FixedClip> fixed;
+        QStringList indexes; // to delete, in listing order
+    };
+    // Each fixed clip stays open until the flush: well below any limit on
+    // open files.
+    static constexpr size_t BatchClips = 64;
+
     bool stopped() {
         if (!m_report.stopped && m_hooks.stop && m_hooks.stop())
             m_report.stopped = true;
         return m_report.stopped;
     }
 
-    void fail(const QString& name, int code, const QString& winPath,
+    void fail(const Batch& batch, const QString& name, int code, ConversionFailure::Step step,
               const QString& keptIndex = QString()) {
         ConversionFailure failure;
-        failure.name = name;
+        failure.name = batch.prefix + name;
         failure.code = code;
-        failure.readOnly = code == platform::ErrAccessDenied &&
-                           platform::fileAttributes(winPath) != platform::InvalidAttributes &&
-                           (platform::fileAttributes(winPath) & platform::AttrReadOnly);
+        failure.readOnly =
+            code == platform::ErrAccessDenied && platform::readOnlyEntry(batch.folder, name);
         failure.keptIndex = keptIndex;
+        failure.step = step;
         m_report.failures << failure;
     }
 
@@ -141,14 +170,14 @@ private:
             if (error == 0)
                 ++m_report.foldersRenamed;
             else
-                fail(name, error, Child(m_selected, name));
+                fail(Batch{m_top, QString()}, name, error, ConversionFailure::Step::Rename);
         }
         // Never through a link, should newName be one.
         platform::Folder folder = m_top.openSubfolder(newName);
         const QList<platform::DirEntry> entries =
             folder.list(QStringLiteral("*.*"), nullptr, KindsOnly);
         Names names(entries);
-        const QString winFolder = Child(m_selected, newName);
+        Batch batch{folder, newName + u'\\'};
         for (const platform::DirEntry& entry : entries) {
             if (IsDotEntry(entry.name))
                 continue;
@@ -156,101 +185,125 @@ private:
                 // Links to folders count as folders here: reported, not followed.
                 if (m_notice)
                     m_notice(NestedFolderMessage());
-                return;
+                break;
             }
             if (stopped())
-                return;
-            ConvertFile(folder, winFolder, newName + u'\\', names, entry.name);
+                break;
+            ConvertFile(batch, names, entry.name);
         }
+        finish(batch);
     }
 
-    // Renames a clip as RenameCamcorderFile does, or deletes an index file;
-    // other files stay as they are. A link to a file is renamed or deleted as
-    // the link itself.
-    void ConvertFile(platform::Folder& in, const QString& winFolder, const QString& prefix,
-                     Names& names, const QString& name) {
+    // Renames a clip as RenameCamcorderFile does, or marks an index file for
+    // deletion; other files stay as they are. A link to a file is renamed or
+    // deleted as the link itself.
+    void ConvertFile(Batch& batch, Names& names, const QString& name) {
         switch (KindOf(name)) {
         case FileKind::Clip: {
             const QString newName = MapCamcorderName(name);
-            const int error = in.moveEntry(name, newName);
+            const int error = batch.folder.moveEntry(name, newName);
             if (error == 0) {
                 ++m_report.clipsRenamed;
                 names.renamed(name, newName);
             } else {
-                fail(prefix + name, error, Child(winFolder, name));
+                fail(batch, name, error, ConversionFailure::Step::Rename);
             }
             ++m_clipsDone;
             if (m_hooks.progress)
-                m_hooks.progress(prefix + (error == 0 ? newName : name), false, m_clipsDone);
+                m_hooks.progress(batch.prefix + (error == 0 ? newName : name), false, m_clipsDone);
             break;
         }
         case FileKind::Index:
-            if (Extension(name) == u".MOI" &&
-                !KeepIndexKnowledge(in, winFolder, prefix, names, name))
+            if (Extension(name) == u".MOI" && !KeepIndexKnowledge(batch, names, name))
                 return; // the index file stays: its clip still needs it
-            if (const int error = in.deleteEntry(name); error == 0)
-                ++m_report.indexesDeleted;
-            else
-                fail(prefix + name, error, Child(winFolder, name));
+            batch.indexes << name;
+            if (batch.fixed.size() >= BatchClips)
+                finish(batch);
             break;
         case FileKind::Other:
             break;
         }
     }
 
-    // Gives the clip of an index file the date and shape the index knows,
-    // and flushes it to the disk. False when the index file must be kept.
-    bool KeepIndexKnowledge(const platform::Folder& in, const QString& winFolder,
-                            const QString& prefix, const Names& names, const QString& indexName) {
+    // Gives the clip of an index file the date and shape the index knows.
+    // False when the index file must be kept.
+    bool KeepIndexKnowledge(Batch& batch, const Names& names, const QString& indexName) {
         const QString clipName = names.clipOf(indexName);
-        if (clipName.isEmpty())
-            return true;
-        const ClipIndex index = ReadClipIndex(in, indexName);
+        if (clipName.isEmpty() || names.isLink(indexName))
+            return true; // no clip here to know anything of, or no index of its own
+        int error = 0;
+        const ClipIndex index = ReadClipIndex(batch.folder, indexName, &error);
+        if (error != 0) {
+            fail(batch, indexName, error, ConversionFailure::Step::ReadIndex, indexName);
+            return false;
+        }
         const bool widen = index.valid && index.shape == PictureShape::Wide;
         const bool date = index.valid && index.recorded.isValid();
         if (!widen && !date)
             return true;
         // Only what the index asks for opens the clip: a card without
         // index knowledge converts at the speed of its renames.
-        const QString clipPath = Child(winFolder, clipName);
-        int error = 0;
-        platform::UpdateFile clip = platform::UpdateFile::open(clipPath, widen, &error);
+        const ConversionFailure::Step step =
+            widen ? ConversionFailure::Step::Widen : ConversionFailure::Step::Date;
+        platform::UpdateFile clip = platform::UpdateFile::openIn(batch.folder, clipName, widen, &error);
         if (!clip.isOpen()) {
-            fail(prefix + clipName, error, clipPath, indexName);
+            fail(batch, clipName, error, step, indexName);
             return false;
         }
         bool widened = false;
         if (widen) {
             if (m_hooks.progress)
-                m_hooks.progress(prefix + clipName, true, m_clipsDone);
+                m_hooks.progress(batch.prefix + clipName, true, m_clipsDone);
             const AspectFix fix = WidenClip(clip, m_hooks.stop);
             if (fix.stopped) {
                 m_report.stopped = true;
                 return false;
             }
             if (fix.error != 0) {
-                fail(prefix + clipName, fix.error, clipPath, indexName);
+                fail(batch, clipName, fix.error, step, indexName);
                 return false;
             }
             widened = fix.headersWidened > 0;
         }
         // After the writes, which would set the time anew.
-        if (date)
+        if (date) {
             error = clip.setModificationTime(index.recorded);
-        if (error == 0)
-            error = clip.flush();
-        if (error != 0) {
-            fail(prefix + clipName, error, clipPath, indexName);
-            return false;
+            if (error != 0) {
+                fail(batch, clipName, error, ConversionFailure::Step::Date, indexName);
+                return false;
+            }
         }
-        m_report.clipsWidened += widened ? 1 : 0;
-        m_report.datesRestored += date ? 1 : 0;
+        batch.fixed.push_back({std::move(clip), clipName, indexName, widened, date});
         return true;
+    }
+
+    // Flushes the batch's fixed clips, then deletes its index files but those
+    // whose clip's flush failed.
+    void finish(Batch& batch) {
+        QSet<QString> kept;
+        for (FixedClip& fixed : batch.fixed) {
+            if (const int error = fixed.file.flush(); error != 0) {
+                fail(batch, fixed.name, error, ConversionFailure::Step::Flush, fixed.index);
+                kept.insert(fixed.index);
+                continue;
+            }
+            m_report.clipsWidened += fixed.widened ? 1 : 0;
+            m_report.datesRestored += fixed.dated ? 1 : 0;
+        }
+        batch.fixed.clear();
+        for (const QString& index : std::as_const(batch.indexes)) {
+            if (kept.contains(index))
+                continue;
+            if (const int error = batch.folder.deleteEntry(index); error == 0)
+                ++m_report.indexesDeleted;
+            else
+                fail(batch, index, error, ConversionFailure::Step::Delete);
+        }
+        batch.indexes.clear();
     }
 
     const ConversionNotice& m_notice;
     const ConversionHooks& m_hooks;
-    QString m_selected;
     platform::Folder m_top;
     ConversionReport m_report;
     int m_clipsDone = 0;
@@ -276,11 +329,20 @@ bool IsCamcorderFolderName(const QString& name) {
     return true;
 }
 
-ConversionPlan PlanConversion(const QString& selectedFolder) {
-    ConversionPlan plan;
+platform::Folder OpenSelectedFolder(const QString& selectedFolder) {
+    // Only an absolute "X:\\..." path: anything else would be taken against
+    // the working folder, which the conversion must never depend on.
     if (!AbsolutePath(selectedFolder))
-        return plan;
-    const platform::Folder top = platform::Folder::open(selectedFolder);
+        return {};
+    return platform::Folder::open(selectedFolder);
+}
+
+ConversionPlan PlanConversion(const QString& selectedFolder) {
+    return PlanConversion(OpenSelectedFolder(selectedFolder));
+}
+
+ConversionPlan PlanConversion(const platform::Folder& top) {
+    ConversionPlan plan;
     auto countFiles = [&plan](const QList<platform::DirEntry>& entries) {
         for (const platform::DirEntry& entry : entries) {
             if (entry.isFolder())
@@ -306,13 +368,14 @@ ConversionPlan PlanConversion(const QString& selectedFolder) {
     return plan;
 }
 
+ConversionReport ConvertFolder(platform::Folder selected, const ConversionNotice& notice,
+                               const ConversionHooks& hooks) {
+    return FolderConversion(notice, hooks).run(std::move(selected));
+}
+
 ConversionReport ConvertFolder(const QString& selectedFolder, const ConversionNotice& notice,
                                const ConversionHooks& hooks) {
-    // Only an absolute "X:\..." path: anything else would be taken against
-    // the working folder, which the walk must never depend on.
-    if (!AbsolutePath(selectedFolder))
-        return {};
-    return FolderConversion(notice, hooks).run(selectedFolder);
+    return ConvertFolder(OpenSelectedFolder(selectedFolder), notice, hooks);
 }
 
 } // namespace strovan

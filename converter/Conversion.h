@@ -1,6 +1,7 @@
 #pragma once
 
 #include "converter/Mpeg2Aspect.h"
+#include "platform/FileSystem.h"
 
 #include <QList>
 #include <QString>
@@ -29,10 +30,19 @@ struct ConversionHooks {
 
 // One thing the walk could not do.
 struct ConversionFailure {
+    enum class Step {
+        Rename,    // a folder or a clip
+        Delete,    // an index file
+        ReadIndex, // the index file is kept: what it knows could not be read
+        Widen,     // the clip's 16:9 could not be set
+        Date,      // the clip's date could not be set
+        Flush,     // the clip's changes could not be confirmed on the disk
+    };
     QString name; // relative to the selected folder ("PRG0001\MOV0001.MPG")
     int code = 0; // Windows error code
     bool readOnly = false;
     QString keptIndex; // the index file kept because its clip could not be fixed
+    Step step = Step::Rename;
 };
 
 struct ConversionReport {
@@ -52,16 +62,29 @@ struct ConversionPlan {
     QStringList foreign;   // top-level folders to be renamed that no camcorder names so
 };
 
+// The selected folder (a Windows path without trailing backslash, or a drive
+// root "X:\"), opened once, on the caller's thread: the only Windows path the
+// conversion looks up. Not open for a relative path or one that cannot be
+// reached.
+platform::Folder OpenSelectedFolder(const QString& selectedFolder);
+
+ConversionPlan PlanConversion(const platform::Folder& selected);
 ConversionPlan PlanConversion(const QString& selectedFolder);
 
 // True for a recording folder name as the camcorder writes it: "PRG" and
 // three hexadecimal digits.
 bool IsCamcorderFolderName(const QString& name);
 
-// Converts the selected folder (a Windows path without trailing backslash, or
-// a drive root "X:\"). A recording folder holding a folder is reported through
-// notice and left half done, and the walk goes on. Everything done and every
-// failure comes back in the report.
+// Converts the selected folder. A recording folder holding a folder is
+// reported through notice and left half done, and the walk goes on.
+// Everything done and every failure comes back in the report. Every entry is
+// reached through the folder handles the walk holds, so that it may run on a
+// thread of its own: it reads no state of the process that another thread
+// changes. An index file goes only once what it knows is on the disk (or
+// when it knows nothing), a folder's clips being flushed at the folder's end.
+ConversionReport ConvertFolder(platform::Folder selected, const ConversionNotice& notice,
+                               const ConversionHooks& hooks = {});
+// The same for a folder named by its Windows path (OpenSelectedFolder).
 ConversionReport ConvertFolder(const QString& selectedFolder, const ConversionNotice& notice,
                                const ConversionHooks& hooks = {});
 

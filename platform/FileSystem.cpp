@@ -553,7 +553,12 @@ File& File::operator=(File&& other) noexcept {
 namespace host {
 
 int openShared(const QByteArray& host, int flags, bool regularOnly, int lock, int* error) {
-    const int fd = ::open(host.constData(), flags | O_CLOEXEC | O_NONBLOCK);
+    return openSharedAt(AT_FDCWD, host, flags, regularOnly, lock, error);
+}
+
+int openSharedAt(int dir, const QByteArray& name, int flags, bool regularOnly, int lock,
+                 int* error) {
+    const int fd = ::openat(dir, name.constData(), flags | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         *error = winErrorFromErrno(errno);
         return -1;

@@ -119,6 +119,8 @@ public:
 
 private:
     friend class Replacement;
+    friend class UpdateFile;
+    friend bool readOnlyEntry(const Folder& folder, const QString& name);
     QList<DirEntry> read(const QString& mask, bool kindsOnly, bool foldersOnly, int* error) const;
 
     int m_fd = -1; // open for reading, or O_PATH when the folder may not be read

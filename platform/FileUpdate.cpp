@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,42 +17,85 @@
 
 namespace platform {
 
+namespace {
+
+std::mutex faultsMutex;
+CardFaults faults; // see setCardFaultsForTests
+
+bool writableMode(mode_t mode) {
+    return mode & (S_IWUSR | S_IWGRP | S_IWOTH);
+}
+
+} // namespace
+
 UpdateFile::~UpdateFile() {
     if (m_fd >= 0)
         ::close(m_fd);
 }
 
-UpdateFile::UpdateFile(UpdateFile&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+UpdateFile::UpdateFile(UpdateFile&& other) noexcept
+    : m_fd(std::exchange(other.m_fd, -1)), m_readFault(other.m_readFault),
+      m_flushFault(other.m_flushFault) {}
 
 UpdateFile& UpdateFile::operator=(UpdateFile&& other) noexcept {
     if (this != &other) {
         if (m_fd >= 0)
             ::close(m_fd);
         m_fd = std::exchange(other.m_fd, -1);
+        m_readFault = other.m_readFault;
+        m_flushFault = other.m_flushFault;
     }
     return *this;
 }
 
-UpdateFile UpdateFile::open(const QString& path, bool writable, int* error) {
+UpdateFile UpdateFile::openAt(int dir, const QByteArray& name, bool writable, int* error) {
     UpdateFile file;
+    *error = NoError;
+    const int fd = host::openSharedAt(dir, name, (writable ? O_RDWR : O_RDONLY) | O_NOFOLLOW, true,
+                                      writable ? LOCK_EX : LOCK_SH, error);
+    if (fd < 0) {
+        // O_NOFOLLOW refuses a link with ELOOP: a link is not ours to change.
+        if (errno == ELOOP)
+            *error = ErrAccessDenied;
+        return file;
+    }
+    file.m_fd = fd;
+    // The read-only attribute is the owner's word, even where root could write.
+    struct stat st;
+    if (writable && (::fstat(fd, &st) != 0 || !writableMode(st.st_mode))) {
+        *error = ErrAccessDenied;
+        return UpdateFile();
+    }
+    return file;
+}
+
+UpdateFile UpdateFile::open(const QString& path, bool writable, int* error) {
     *error = NoError;
     const QString host = toHostPath(path, error);
     if (host.isEmpty())
-        return file;
-    // The read-only attribute is the owner's word, even where root could write.
-    const std::uint32_t attributes = writable ? fileAttributes(path) : InvalidAttributes;
-    if (attributes != InvalidAttributes && (attributes & AttrReadOnly)) {
-        *error = ErrAccessDenied;
-        return file;
+        return UpdateFile();
+    return openAt(AT_FDCWD, QFile::encodeName(host), writable, error);
+}
+
+UpdateFile UpdateFile::openIn(const Folder& folder, const QString& name, bool writable,
+                              int* error) {
+    if (!folder.isOpen() || name.isEmpty() || name.contains(u'/') || name.contains(u'\\')) {
+        *error = folder.isOpen() ? ErrInvalidName : ErrPathNotFound;
+        return UpdateFile();
     }
-    file.m_fd =
-        host::openShared(QFile::encodeName(host), (writable ? O_RDWR : O_RDONLY) | O_NOFOLLOW, true,
-                         writable ? LOCK_EX : LOCK_SH, error);
+    UpdateFile file = openAt(folder.m_fd, QFile::encodeName(name), writable, error);
+    if (file.isOpen()) {
+        const std::lock_guard lock(faultsMutex);
+        file.m_readFault = name == faults.readName ? faults.readError : NoError;
+        file.m_flushFault = name == faults.flushName ? faults.flushError : NoError;
+    }
     return file;
 }
 
 qint64 UpdateFile::readAt(qint64 offset, char* buffer, qint64 size, int* error) {
-    *error = NoError;
+    *error = m_readFault;
+    if (m_readFault != NoError)
+        return -1;
     for (;;) {
         const ssize_t n = ::pread(m_fd, buffer, size_t(size), off_t(offset));
         if (n >= 0)
@@ -86,7 +130,22 @@ int UpdateFile::setModificationTime(const QDateTime& time) {
 }
 
 int UpdateFile::flush() {
+    if (m_flushFault != NoError)
+        return m_flushFault;
     return ::fsync(m_fd) == 0 ? NoError : winErrorFromErrno(errno);
+}
+
+bool readOnlyEntry(const Folder& folder, const QString& name) {
+    struct stat st;
+    return folder.isOpen() && !name.contains(u'/') &&
+           ::fstatat(folder.m_fd, QFile::encodeName(name).constData(), &st,
+                     AT_SYMLINK_NOFOLLOW) == 0 &&
+           S_ISREG(st.st_mode) && !writableMode(st.st_mode);
+}
+
+void setCardFaultsForTests(const CardFaults& newFaults) {
+    const std::lock_guard lock(faultsMutex);
+    faults = newFaults;
 }
 
 } // namespace platform

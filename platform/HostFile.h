@@ -13,5 +13,9 @@ namespace platform::host {
 // held elsewhere fails with ErrSharingViolation. Returns the descriptor, in
 // blocking mode again, or -1 with *error set.
 int openShared(const QByteArray& host, int flags, bool regularOnly, int lock, int* error);
+// As openShared, for the entry name of the open folder dir: no path is
+// looked up again (O_NOFOLLOW, where wanted, is the caller's to add).
+int openSharedAt(int dir, const QByteArray& name, int flags, bool regularOnly, int lock,
+                 int* error);
 
 } // namespace platform::host
