@@ -4,6 +4,7 @@
 #include "common/SuiteLayout.h"
 #include "converter/CamcorderName.h"
 #include "converter/Conversion.h"
+#include "converter/ConversionRun.h"
 #include "converter/uRetour.h"
 #include "platform/Errors.h"
 #include "platform/Ini.h"
@@ -18,19 +19,14 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QEventLoop>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
-#include <QProgressDialog>
 #include <QScreen>
 #include <QShowEvent>
-#include <QThread>
 #include <QTimer>
 
-#include <exception>
-#include <memory>
 #include <utility>
 
 // The window's pictures live in the library; Qt registers them on demand.
@@ -64,52 +60,13 @@ const QString ForeignQuestion = QStringLiteral(
 const QString ProgressRename = QStringLiteral("Renommage des clips : %1");
 const QString ProgressWiden = QStringLiteral("Passage en 16:9 : %1");
 const QString ProgressCount = QStringLiteral("Clip %1 sur %2");
-const QString Cancel = QStringLiteral("Annuler");
-const QString ReportDone = QStringLiteral("Transformation terminée dans %1 :");
-const QString ReportStopped =
-    QStringLiteral("Transformation arrêtée dans %1 ; relancez-la pour la terminer :");
-const QString FoldersRenamed = QStringLiteral("Dossiers d'enregistrement renommés : %1");
-const QString ClipsRenamed = QStringLiteral("Clips renommés : %1");
-const QString IndexesDeleted = QStringLiteral("Fichiers d'index supprimés : %1");
-const QString ClipsWidened = QStringLiteral("Clips passés en 16:9 : %1");
-const QString DatesRestored = QStringLiteral("Dates d'enregistrement rétablies : %1");
-const QString FailuresHead = QStringLiteral("Échecs :");
-const QString FailuresMore = QStringLiteral("… et %1 autres");
-const QString NameExists = QStringLiteral("ce nom existe déjà");
-const QString ReadOnly = QStringLiteral("en lecture seule");
-const QString InUse = QStringLiteral("en cours d'utilisation");
-const QString Denied = QStringLiteral("accès refusé");
-const QString Vanished = QStringLiteral("introuvable");
-const QString IoFailure = QStringLiteral("erreur d'entrée/sortie (%1)");
-const QString IndexKept = QStringLiteral("%1, fichier d'index %2 conservé");
 } // namespace text
 
 // How many names a box lists before it says how many more there are.
 constexpr int ForeignShown = 5;
-constexpr int FailuresShown = 20;
 
-QString FailureReason(const ConversionFailure& failure) {
-    QString reason;
-    switch (failure.code) {
-    case platform::ErrAlreadyExists:
-    case platform::ErrFileExists:
-        reason = text::NameExists;
-        break;
-    case platform::ErrSharingViolation:
-        reason = text::InUse;
-        break;
-    case platform::ErrAccessDenied:
-        reason = failure.readOnly ? text::ReadOnly : text::Denied;
-        break;
-    case platform::ErrFileNotFound:
-    case platform::ErrPathNotFound:
-        reason = text::Vanished;
-        break;
-    default:
-        reason = text::IoFailure.arg(platform::IoError::messageFor(failure.code));
-    }
-    return failure.keptIndex.isEmpty() ? reason : text::IndexKept.arg(reason, failure.keptIndex);
-}
+// The stages of the conversion's progress.
+enum Stage { Renaming, Widening };
 
 constexpr int OuterWidth = 813;
 constexpr int OuterHeight = 405;
@@ -130,7 +87,7 @@ QFont tahoma(int pixelSize, bool bold = false) {
 } // namespace
 
 TForm1::TForm1(const QString& startFolder, QWidget* parent)
-    : QWidget(parent), m_startFolder(startFolder) {
+    : QWidget(parent), m_startFolder(startFolder), m_run(this) {
     initStrovanPictures();
     createControls();
     FormCreate();
@@ -290,7 +247,7 @@ void TForm1::preselectDrive(const QString& designation) {
 }
 
 void TForm1::BtActionClick() {
-    if (m_converting)
+    if (m_run.running())
         return;
     toolkit::runGuarded([this] { convertSelectedFolder(); }, this);
 }
@@ -305,10 +262,13 @@ void TForm1::convertSelectedFolder() {
             form->FLB->refresh();
         }
     } refresh{this};
+    // The folder is looked up once, here: the walk goes on from this handle.
+    platform::Folder selected;
     ConversionPlan plan;
     {
         const toolkit::OverrideCursor wait(Qt::WaitCursor);
-        plan = PlanConversion(folder);
+        selected = OpenSelectedFolder(folder);
+        plan = PlanConversion(selected);
     }
     if (!plan.anything) {
         toolkit::showPlainMessage(text::NothingIn.arg(folder), this);
@@ -316,7 +276,7 @@ void TForm1::convertSelectedFolder() {
     }
     if (!plan.foreign.isEmpty() && !confirmForeignFolders(folder, plan.foreign))
         return;
-    const ConversionReport report = runConversion(folder, plan.clips);
+    const ConversionReport report = runConversion(std::move(selected), plan.clips);
     DLB->refresh();
     FLB->refresh();
     showReport(folder, report);
@@ -343,89 +303,61 @@ bool TForm1::confirmForeignFolders(const QString& folder, const QStringList& for
 }
 
 // The walk runs on its own thread, so that the window keeps painting and the
-// progress dialog can stop it; boxes it raises are shown here, while it waits.
-ConversionReport TForm1::runConversion(const QString& folder, int clips) {
-    m_converting = true;
-    m_stop = false;
+// progress dialog can stop it. It reaches the card only through the folder
+// opened here: nothing the window changes meanwhile (its folders, the working
+// folder) reaches it.
+ConversionReport TForm1::runConversion(platform::Folder selected, int clips) {
     m_closeWhenStopped = false;
-    struct Done {
-        bool& flag;
-        ~Done() { flag = false; }
-    } done{m_converting};
-    const toolkit::OverrideCursor wait(Qt::WaitCursor);
-
-    QProgressDialog progress(QString(), text::Cancel, 0, qMax(clips, 1), this);
-    progress.setWindowTitle(toolkit::programTitle());
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setAutoClose(false);
-    progress.setAutoReset(false);
-    progress.setMinimumDuration(400); // a card without 16:9 clips is done before
-    progress.setMinimumWidth(420);
-    progress.setValue(0);
-    connect(&progress, &QProgressDialog::canceled, this, [this] { m_stop = true; });
-    QPointer<QProgressDialog> dialog(&progress);
-
-    ConversionHooks hooks;
-    hooks.stop = [this] { return m_stop.load(); };
-    hooks.progress = [dialog, clips](const QString& clip, bool widening, int clipsDone) {
-        QMetaObject::invokeMethod(
-            dialog.data(),
-            [dialog, clip, widening, clipsDone, clips] {
-                if (!dialog)
-                    return;
-                const QString what =
-                    widening ? text::ProgressWiden.arg(clip) : text::ProgressRename.arg(clip);
-                dialog->setLabelText(what + QChar(u'\n') +
-                                     text::ProgressCount.arg(clipsDone).arg(clips));
-                // A clip being set to 16:9 is not done yet: the bar waits for it.
-                dialog->setValue(qMin(widening ? clipsDone - 1 : clipsDone, dialog->maximum()));
-            },
-            Qt::QueuedConnection);
-    };
-    const ConversionNotice notice = [this](const QString& message) {
-        QMetaObject::invokeMethod(
-            this, [this, message] { toolkit::showPlainMessage(message, this); },
-            Qt::BlockingQueuedConnection);
-    };
+    // From the first moment: no other folder can be chosen, nothing else started.
+    const QList<QWidget*> controls{DCB, DLB, FLB, Edit1, BtAction, BtAide, BtMenu, BitBtn1};
+    QList<QPointer<QWidget>> disabled;
+    QPointer<QWidget> focus = focusWidget();
+    for (QWidget* control : controls)
+        if (control->isEnabled()) {
+            control->setEnabled(false);
+            disabled << control;
+        }
+    struct Enable {
+        QList<QPointer<QWidget>>& controls;
+        QPointer<QWidget>& focus;
+        ~Enable() {
+            for (const QPointer<QWidget>& control : controls)
+                if (control)
+                    control->setEnabled(true);
+            if (focus)
+                focus->setFocus();
+        }
+    } enable{disabled, focus};
 
     ConversionReport report;
-    std::exception_ptr failure;
-    std::unique_ptr<QThread> worker(QThread::create([&] {
-        try {
-            report = ConvertFolder(folder, notice, hooks);
-        } catch (...) {
-            failure = std::current_exception();
-        }
-    }));
-    QEventLoop loop;
-    connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
-    worker->start();
-    loop.exec();
-    worker->wait();
-    if (failure)
-        std::rethrow_exception(failure);
+    const auto job = [&](RunControl& control) {
+        ConversionHooks hooks;
+        hooks.stop = [&control] { return control.stopRequested(); };
+        hooks.progress = [&control](const QString& clip, bool widening, int clipsDone) {
+            // A clip being set to 16:9 is not done yet: the bar waits for it.
+            control.progress({widening ? clipsDone - 1 : clipsDone, widening ? Widening : Renaming,
+                              clip});
+        };
+        report = ConvertFolder(
+            std::move(selected), [&control](const QString& message) { control.notice(message); },
+            hooks);
+    };
+    const auto label = [clips](const RunProgress& progress) {
+        const bool widening = progress.stage == Widening;
+        const QString what = widening ? text::ProgressWiden.arg(progress.item)
+                                      : text::ProgressRename.arg(progress.item);
+        return what + QChar(u'\n') +
+               text::ProgressCount.arg(widening ? progress.done + 1 : progress.done).arg(clips);
+    };
+    m_run.exec(job, clips, label);
     return report;
 }
 
 void TForm1::showReport(const QString& folder, const ConversionReport& report) {
-    QStringList lines{(report.stopped ? text::ReportStopped : text::ReportDone).arg(folder),
-                      text::FoldersRenamed.arg(report.foldersRenamed),
-                      text::ClipsRenamed.arg(report.clipsRenamed),
-                      text::IndexesDeleted.arg(report.indexesDeleted),
-                      text::ClipsWidened.arg(report.clipsWidened),
-                      text::DatesRestored.arg(report.datesRestored)};
-    if (!report.failures.isEmpty()) {
-        lines << QString() << text::FailuresHead;
-        for (qsizetype i = 0; i < report.failures.size() && i < FailuresShown; ++i)
-            lines << report.failures[i].name + QStringLiteral(" : ") +
-                         FailureReason(report.failures[i]);
-        if (report.failures.size() > FailuresShown)
-            lines << text::FailuresMore.arg(report.failures.size() - FailuresShown);
-    }
     toolkit::MessageRequest request;
     request.parent = this;
     request.caption = toolkit::programTitle();
-    request.text = lines.join(QChar(13));
+    request.text = ConversionReportText(folder, report);
     request.icon = report.failures.isEmpty() && !report.stopped ? toolkit::BoxIcon::Information
                                                                 : toolkit::BoxIcon::Warning;
     toolkit::showMessage(request);
@@ -433,8 +365,8 @@ void TForm1::showReport(const QString& folder, const ConversionReport& report) {
 
 void TForm1::closeEvent(QCloseEvent* event) {
     // The walk ends between two writes; the window closes once it has.
-    if (m_converting) {
-        m_stop = true;
+    if (m_run.running()) {
+        m_run.requestStop();
         m_closeWhenStopped = true;
         event->ignore();
         return;

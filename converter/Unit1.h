@@ -1,11 +1,10 @@
 #pragma once
 
 #include "converter/Conversion.h"
+#include "converter/ConversionRun.h"
 
 #include <QString>
 #include <QWidget>
-
-#include <atomic>
 
 class QLabel;
 class QLineEdit;
@@ -44,6 +43,8 @@ public:
     const QString& startFolder() const { return m_startFolder; }
     // Set once the drive preselection has run without error.
     bool activatedOnce() const { return m_activated; }
+    // The conversion's run: its dialog, while one goes.
+    const ConversionRun& conversionRun() const { return m_run; }
 
     // Controls, as the layout names them.
     QLabel* Image1;
@@ -72,7 +73,7 @@ private:
     void createControls();
     void convertSelectedFolder();
     bool confirmForeignFolders(const QString& folder, const QStringList& foreign);
-    ConversionReport runConversion(const QString& folder, int clips);
+    ConversionReport runConversion(platform::Folder selected, int clips);
     void showReport(const QString& folder, const ConversionReport& report);
     void preselectDrive(const QString& designation);
     void fitOuterSize();
@@ -83,9 +84,9 @@ private:
     // The window has been left for another program since its last activation
     // (or has not been activated yet); our own message boxes do not count.
     bool m_cameFromOutside = true;
-    // A conversion runs; closing the window asks it to stop.
-    bool m_converting = false;
-    std::atomic<bool> m_stop{false};
+    // The conversion going on; closing the window asks it to stop, and the
+    // window closes once it has.
+    ConversionRun m_run;
     bool m_closeWhenStopped = false;
 };
 
