@@ -5,9 +5,13 @@
 #include "converter/Conversion.h"
 #include "platform/Errors.h"
 #include "platform/FileSystem.h"
+#include "platform/FileUpdate.h"
 #include "platform/WorkingFolder.h"
 
 #include <QtTest>
+
+#include <optional>
+#include <utility>
 
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -96,6 +100,7 @@ private slots:
     void keepsWhatTheIndexKnows();
     void keepsTheIndexOfAClipItCannotFix_data();
     void keepsTheIndexOfAClipItCannotFix();
+    void staysInAFolderALinkReplaced();
     void stoppedThenRunAgain();
     void reportsWhatFailed();
 };
@@ -588,39 +593,147 @@ void TestConversion::keepsWhatTheIndexKnows() {
     QVERIFY(report.failures.isEmpty());
 }
 
+namespace {
+
+// What stands in the way of keeping what an index knows.
+enum class Obstacle { ReadOnlyClip, ClipInUse, ClipLinkedOutside, IndexUnreadable, IndexReadFails,
+                      FlushFails };
+
+} // namespace
+
 void TestConversion::keepsTheIndexOfAClipItCannotFix_data() {
-    QTest::addColumn<bool>("readOnly");
+    using Step = strovan::ConversionFailure::Step;
+    QTest::addColumn<int>("obstacle");
+    QTest::addColumn<QString>("failed");
     QTest::addColumn<int>("code");
-    QTest::newRow("read-only") << true << int(platform::ErrAccessDenied);
-    QTest::newRow("in use") << false << int(platform::ErrSharingViolation);
+    QTest::addColumn<int>("step");
+    QTest::addColumn<bool>("readOnly");
+    QTest::addColumn<bool>("clipChanged"); // the fix was made, but not confirmed
+    const QString clip = u"PRG0001\\MOV0001.MPG"_qs;
+    const QString index = u"PRG0001\\MOV001.MOI"_qs;
+    // Refused by the platform's own check: the tests run as root (as CI
+    // does), for whom the kernel would write.
+    QTest::newRow("read-only clip") << int(Obstacle::ReadOnlyClip) << clip
+                                    << int(platform::ErrAccessDenied) << int(Step::Widen) << true
+                                    << false;
+    QTest::newRow("clip in use") << int(Obstacle::ClipInUse) << clip
+                                 << int(platform::ErrSharingViolation) << int(Step::Widen) << false
+                                 << false;
+    QTest::newRow("clip linked outside the card")
+        << int(Obstacle::ClipLinkedOutside) << clip << int(platform::ErrAccessDenied)
+        << int(Step::Widen) << false << false;
+    QTest::newRow("index without read permission")
+        << int(Obstacle::IndexUnreadable) << index << int(platform::ErrAccessDenied)
+        << int(Step::ReadIndex) << false << false;
+    QTest::newRow("index read error") << int(Obstacle::IndexReadFails) << index << 0x1F
+                                      << int(Step::ReadIndex) << false << false;
+    QTest::newRow("flush fails") << int(Obstacle::FlushFails) << clip << 0x1F << int(Step::Flush)
+                                 << false << true;
 }
 
 void TestConversion::keepsTheIndexOfAClipItCannotFix() {
-    QFETCH(bool, readOnly);
+    QFETCH(int, obstacle);
+    QFETCH(QString, failed);
     QFETCH(int, code);
+    QFETCH(int, step);
+    QFETCH(bool, readOnly);
+    QFETCH(bool, clipChanged);
     const TestStream stream = MakeProgramStream();
     Card card;
-    const QString clip = card.drives().writeFile(u"X:\\card\\PRG001\\MOV001.MOD"_qs, stream.bytes);
-    card.drives().writeFile(u"X:\\card\\PRG001\\MOV001.MOI"_qs, WideIndex());
-    NoDacOverride noOverride;
-    QVERIFY(noOverride.active());
-    QFile other(clip);
-    if (readOnly)
-        QCOMPARE(::chmod(QFile::encodeName(clip).constData(), 0444), 0);
+    const QString outside = card.drives().writeFile(u"X:\\outside\\MOV001.MOD"_qs, stream.bytes);
+    const QString clip = card.host(u"card/PRG001/MOV001.MOD"_qs);
+    if (Obstacle(obstacle) == Obstacle::ClipLinkedOutside)
+        QVERIFY(QDir().mkpath(card.host(u"card/PRG001"_qs)) && QFile::link(outside, clip));
     else
+        card.drives().writeFile(u"X:\\card\\PRG001\\MOV001.MOD"_qs, stream.bytes);
+    const QString index = card.drives().writeFile(u"X:\\card\\PRG001\\MOV001.MOI"_qs, WideIndex());
+    QFile other(clip);
+    std::optional<NoDacOverride> bound;
+    platform::CardFaults faults;
+    switch (Obstacle(obstacle)) {
+    case Obstacle::ReadOnlyClip:
+        QCOMPARE(::chmod(QFile::encodeName(clip).constData(), 0444), 0);
+        break;
+    case Obstacle::ClipInUse:
         QVERIFY(other.open(QIODevice::ReadOnly) && ::flock(other.handle(), LOCK_SH) == 0);
+        break;
+    case Obstacle::IndexUnreadable:
+        QCOMPARE(::chmod(QFile::encodeName(index).constData(), 0200), 0);
+        bound.emplace();
+        QVERIFY(bound->active());
+        break;
+    case Obstacle::IndexReadFails:
+        faults.readName = u"MOV001.MOI"_qs;
+        faults.readError = 0x1F;
+        break;
+    case Obstacle::FlushFails:
+        faults.flushName = u"MOV0001.MPG"_qs;
+        faults.flushError = 0x1F;
+        break;
+    case Obstacle::ClipLinkedOutside:
+        break;
+    }
+    platform::setCardFaultsForTests(faults);
     card.convert(u"X:\\card"_qs);
-    // Renamed, untouched, and its index file is still there for the next run.
-    QCOMPARE(card.paths(), sorted({"card/", "card/PRG0001/", "card/PRG0001/MOV0001.MPG",
-                                   "card/PRG0001/MOV001.MOI"}));
-    QCOMPARE(card.after().file(u"card/PRG0001/MOV0001.MPG"_qs), stream.bytes);
+    platform::setCardFaultsForTests({});
+    bound.reset();
+    // Renamed, and its index file is still there for the next run.
+    const QString kept = card.host(u"card/PRG0001/MOV001.MOI"_qs);
+    QCOMPARE(::chmod(QFile::encodeName(kept).constData(), 0644), 0);
+    QFile keptIndex(kept);
+    QVERIFY(keptIndex.open(QIODevice::ReadOnly));
+    QCOMPARE(keptIndex.readAll(), WideIndex());
+    if (Obstacle(obstacle) == Obstacle::ClipLinkedOutside)
+        QVERIFY(card.paths().contains(u"card/PRG0001/MOV0001.MPG -> "_qs + outside));
+    else
+        QCOMPARE(card.after().file(u"card/PRG0001/MOV0001.MPG"_qs) != stream.bytes, clipChanged);
+    QCOMPARE(card.after().file(u"outside/MOV001.MOD"_qs), stream.bytes);
     QCOMPARE(card.report().failures.size(), 1);
     const strovan::ConversionFailure& failure = card.report().failures.first();
-    QCOMPARE(failure.name, u"PRG0001\\MOV0001.MPG"_qs);
+    QCOMPARE(failure.name, failed);
     QCOMPARE(failure.code, code);
+    QCOMPARE(int(failure.step), step);
     QCOMPARE(failure.readOnly, readOnly);
     QCOMPARE(failure.keptIndex, u"MOV001.MOI"_qs);
     QCOMPARE(card.report().indexesDeleted, 0);
+    QCOMPARE(card.report().clipsWidened + card.report().datesRestored, 0);
+}
+
+void TestConversion::staysInAFolderALinkReplaced() {
+    // A recording folder swapped for a link to another folder once the walk
+    // has opened it: the walk goes on in the folder it opened.
+    const TestStream stream = MakeProgramStream();
+    Card card;
+    for (const char* name : {"MOV001", "MOV002"}) {
+        const QString clip = u"X:\\card\\PRG001\\"_qs + QLatin1String(name);
+        card.drives().writeFile(clip + u".MOD"_qs, stream.bytes);
+        card.drives().writeFile(clip + u".MOI"_qs, WideIndex());
+    }
+    for (const char* name : {"MOV0001.MPG", "MOV0002.MPG", "MOV001.MOI"})
+        card.drives().writeFile(u"X:\\elsewhere\\"_qs + QLatin1String(name), stream.bytes);
+    bool swapped = false;
+    strovan::ConversionHooks hooks;
+    hooks.progress = [&](const QString&, bool, int) {
+        if (std::exchange(swapped, true))
+            return;
+        QVERIFY(QFile::rename(card.host(u"card/PRG0001"_qs), card.host(u"card/moved"_qs)));
+        QVERIFY(QFile::link(card.host(u"elsewhere"_qs), card.host(u"card/PRG0001"_qs)));
+    };
+    card.convert(u"X:\\card"_qs, hooks);
+    QVERIFY(swapped);
+    for (const char* name : {"MOV0001.MPG", "MOV0002.MPG", "MOV001.MOI"})
+        QCOMPARE(card.after().file(u"elsewhere/"_qs + QLatin1String(name)), stream.bytes);
+    QVERIFY(!card.modified(u"elsewhere/MOV0001.MPG"_qs).isNull());
+    QVERIFY(card.modified(u"elsewhere/MOV0001.MPG"_qs) != Recorded);
+    for (const char* name : {"moved/MOV0001.MPG", "moved/MOV0002.MPG"}) {
+        const QString clip = u"card/"_qs + QLatin1String(name);
+        QCOMPARE(Differences(stream.bytes, card.after().file(clip)), stream.shapeBytes);
+        QCOMPARE(card.modified(clip), Recorded);
+    }
+    QVERIFY(!card.paths().contains(u"card/moved/MOV001.MOI"_qs));
+    QVERIFY(!card.paths().contains(u"card/moved/MOV002.MOI"_qs));
+    QCOMPARE(card.report().clipsWidened, 2);
+    QVERIFY(card.report().failures.isEmpty());
 }
 
 void TestConversion::stoppedThenRunAgain() {
