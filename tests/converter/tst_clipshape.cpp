@@ -7,6 +7,8 @@
 
 #include <QtTest>
 
+#include <ctime>
+
 using strovan::PictureShape;
 
 Q_DECLARE_METATYPE(PictureShape)
@@ -47,12 +49,20 @@ class TestClipShape : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void readsTheIndex_data();
     void readsTheIndex();
     void widens_data();
     void widens();
     void stoppedThenFinished();
 };
+
+void TestClipShape::initTestCase() {
+    // Paris's rules, for the camcorder's clock times around their changes
+    // (written out, so that no time zone data need be installed).
+    qputenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3");
+    ::tzset();
+}
 
 void TestClipShape::readsTheIndex_data() {
     QTest::addColumn<QByteArray>("bytes");
@@ -91,6 +101,33 @@ void TestClipShape::readsTheIndex_data() {
     QTest::newRow("29 February of a leap year")
         << MakeClipIndex(2008, 2, 29, 0, 0, 0, 0x54) << true
         << QDateTime(QDate(2008, 2, 29), QTime(0, 0), Qt::LocalTime) << PictureShape::Wide;
+    QTest::newRow("year 1990") << MakeClipIndex(1990, 1, 1, 0, 0, 0, 0x54) << true
+                               << QDateTime(QDate(1990, 1, 1), QTime(0, 0), Qt::LocalTime)
+                               << PictureShape::Wide;
+    QTest::newRow("year 2100") << MakeClipIndex(2100, 12, 31, 23, 59, 59999, 0x54) << true
+                               << QDateTime(QDate(2100, 12, 31), QTime(23, 59, 59, 999),
+                                            Qt::LocalTime)
+                               << PictureShape::Wide;
+    // In Paris (the test's time zone): the clocks went forward at 02:00 on
+    // 26 March 2006 and back at 03:00 on 29 October.
+    auto utc = [](int month, int day, int hour, int minute) {
+        return QDateTime(QDate(2006, month, day), QTime(hour, minute), Qt::UTC);
+    };
+    QTest::newRow("the hour skipped: the clock not yet put forward")
+        << MakeClipIndex(2006, 3, 26, 2, 30, 0, 0x54) << true << utc(3, 26, 1, 30)
+        << PictureShape::Wide;
+    QTest::newRow("the first minute skipped")
+        << MakeClipIndex(2006, 3, 26, 2, 0, 0, 0x54) << true << utc(3, 26, 1, 0)
+        << PictureShape::Wide;
+    QTest::newRow("just before the clocks go forward")
+        << MakeClipIndex(2006, 3, 26, 1, 59, 0, 0x54) << true << utc(3, 26, 0, 59)
+        << PictureShape::Wide;
+    QTest::newRow("the hour repeated: its first pass")
+        << MakeClipIndex(2006, 10, 29, 2, 30, 0, 0x54) << true << utc(10, 29, 0, 30)
+        << PictureShape::Wide;
+    QTest::newRow("just after the repeated hour")
+        << MakeClipIndex(2006, 10, 29, 3, 0, 0, 0x54) << true << utc(10, 29, 2, 0)
+        << PictureShape::Wide;
 }
 
 void TestClipShape::readsTheIndex() {
