@@ -35,6 +35,7 @@ const QString ReadOnly = QStringLiteral("en lecture seule");
 const QString InUse = QStringLiteral("en cours d'utilisation");
 const QString Denied = QStringLiteral("accès refusé");
 const QString Vanished = QStringLiteral("introuvable");
+const QString DiskFull = QStringLiteral("disque plein");
 const QString IoFailure = QStringLiteral("erreur d'entrée/sortie (%1)");
 const QString IndexUnread = QStringLiteral("fichier d'index illisible (%1), conservé");
 const QString NotWidened = QStringLiteral("16:9 non appliqué : %1");
@@ -61,6 +62,8 @@ QString Cause(const ConversionFailure& failure) {
     case platform::ErrFileNotFound:
     case platform::ErrPathNotFound:
         return text::Vanished;
+    case platform::ErrDiskFull:
+        return text::DiskFull;
     default:
         return text::IoFailure.arg(platform::IoError::messageFor(failure.code));
     }
@@ -281,7 +284,9 @@ void ConversionRun::tick() {
             m_loop->quit();
         return;
     }
-    if (!m_dialog->isVisible() && m_clock.elapsed() - m_pausedMs >= ShowDelayMs)
+    // A cancelled dialog hides itself and stays hidden while the job stops.
+    if (!m_dialog->isVisible() && !m_dialog->wasCanceled() &&
+        m_clock.elapsed() - m_pausedMs >= ShowDelayMs)
         m_dialog->show();
     if (asked)
         answerRequest(shared);
