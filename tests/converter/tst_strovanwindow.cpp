@@ -140,6 +140,9 @@ private slots:
     void conversionRefreshesTheLists();
     void conversionOfTheSelectedRecordingFolder();
     void nestedFolderNoticeUnderTheArrow();
+    void controlsOffDuringARun();
+    void closingTheWindowStopsTheRun();
+    void runWhileTheWindowChangesFolders();
     void conversionOfAVanishedFolder();
     void asksBeforeRenamingForeignFolders_data();
     void asksBeforeRenamingForeignFolders();
@@ -530,6 +533,88 @@ void TestStrovanWindow::nestedFolderNoticeUnderTheArrow() {
     QVERIFY(!QApplication::overrideCursor());
     // The walk went on after the box, and the lists show its result.
     QVERIFY(texts(form->DLB).contains(QStringLiteral("PRG0002")));
+}
+
+void TestStrovanWindow::controlsOffDuringARun() {
+    const QString cam = QStringLiteral("C:\\Camescope");
+    m_drives->writeFile(cam + QStringLiteral("\\PRG001\\MOV001.MOD"), "clip");
+    m_drives->makeFolder(cam + QStringLiteral("\\PRG001\\Dedans"));
+    const auto form = makeWindow();
+    form->show();
+    form->DLB->setDirectory(cam);
+    const QList<QWidget*> controls{form->DCB,    form->DLB,    form->FLB,    form->Edit1,
+                                   form->BtAction, form->BtAide, form->BtMenu, form->BitBtn1};
+    QList<bool> enabledAtTheNotice;
+    toolkit::setMessageHook([&](const toolkit::MessageRequest& request) {
+        if (request.text == strovan::NestedFolderMessage())
+            for (QWidget* control : controls)
+                enabledAtTheNotice << control->isEnabled();
+        return toolkit::Answer::Ok;
+    });
+    form->BtActionClick();
+    toolkit::setMessageHook({});
+    QCOMPARE(enabledAtTheNotice, QList<bool>(controls.size(), false));
+    for (QWidget* control : controls)
+        QVERIFY(control->isEnabled());
+}
+
+void TestStrovanWindow::closingTheWindowStopsTheRun() {
+    const QString cam = QStringLiteral("C:\\Camescope");
+    m_drives->writeFile(cam + QStringLiteral("\\PRG001\\MOV001.MOD"), "clip");
+    m_drives->makeFolder(cam + QStringLiteral("\\PRG001\\Dedans"));
+    m_drives->writeFile(cam + QStringLiteral("\\PRG002\\MOV002.MOD"), "clip");
+    const auto form = makeWindow();
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    form->DLB->setDirectory(cam);
+    QStringList texts;
+    toolkit::setMessageHook([&](const toolkit::MessageRequest& request) {
+        texts << request.text;
+        // The user closes the window while the walk waits on its notice.
+        if (request.text == strovan::NestedFolderMessage())
+            form->close();
+        return toolkit::Answer::Ok;
+    });
+    form->BtActionClick();
+    toolkit::setMessageHook({});
+    QCOMPARE(texts.size(), 2);
+    QVERIFY(texts.last().startsWith(QStringLiteral("Transformation arrêtée dans C:\\Camescope")));
+    QVERIFY(!form->isVisible());
+    // Stopped at once: the next recording folder was left as it was.
+    QCOMPARE(m_drives->readFile(cam + QStringLiteral("\\PRG002\\MOV002.MOD")), QByteArray("clip"));
+}
+
+void TestStrovanWindow::runWhileTheWindowChangesFolders() {
+    // The window's thread keeps changing the working folder (as its lists and
+    // the drive selector's poll do) while the walk runs: the walk reads none
+    // of it (which ThreadSanitizer checks, where the tests are built with it).
+    const QString cam = QStringLiteral("X:\\Camescope");
+    const QString other = QStringLiteral("C:\\Autre");
+    for (int folder = 1; folder <= 3; ++folder)
+        for (int clip = 1; clip <= 40; ++clip) {
+            const QString name = QStringLiteral("\\PRG00%1\\MOV%2").arg(folder).arg(clip, 3, 10,
+                                                                                   QChar(u'0'));
+            m_drives->writeFile(cam + name + QStringLiteral(".MOD"), "clip");
+            m_drives->writeFile(cam + name + QStringLiteral(".MOI"), "index");
+            m_drives->writeFile(other + name + QStringLiteral(".MOD"), "clip");
+        }
+    const auto form = makeWindow();
+    form->DLB->setDirectory(cam);
+    int changes = 0;
+    QTimer changer;
+    connect(&changer, &QTimer::timeout, [&] {
+        platform::setCurrentFolder(changes++ % 2 ? other : other + QStringLiteral("\\PRG001"));
+    });
+    changer.start(0);
+    BoxRecorder boxes;
+    form->BtActionClick();
+    changer.stop();
+    QVERIFY(changes > 0);
+    QCOMPARE(boxes.boxes.size(), 1);
+    QVERIFY(boxes.texts().first().contains(QStringLiteral("Clips renommés : 120")));
+    QVERIFY(boxes.texts().first().contains(QStringLiteral("Fichiers d'index supprimés : 120")));
+    QCOMPARE(m_drives->readFile(other + QStringLiteral("\\PRG001\\MOV001.MOD")),
+             QByteArray("clip"));
 }
 
 void TestStrovanWindow::conversionOfAVanishedFolder() {
