@@ -13,6 +13,7 @@
 #include <condition_variable>
 #include <exception>
 #include <mutex>
+#include <utility>
 
 namespace strovan {
 
@@ -92,6 +93,21 @@ QString FailureReason(const ConversionFailure& failure) {
     return failure.keptIndex.isEmpty() ? reason : text::IndexKept.arg(reason, failure.keptIndex);
 }
 
+// A copy with data of its own. Strings cross between the job's thread and
+// the window's only so: neither thread then frees data the other still
+// counts references to, and the lock alone orders who reads what.
+QString Detached(const QString& text) {
+    return QString(text.constData(), text.size());
+}
+
+toolkit::MessageRequest Detached(toolkit::MessageRequest request) {
+    request.caption = Detached(request.caption);
+    request.text = Detached(request.text);
+    request.yesText = Detached(request.yesText);
+    request.noText = Detached(request.noText);
+    return request;
+}
+
 } // namespace
 
 QString ConversionReportText(const QString& folder, const ConversionReport& report) {
@@ -143,8 +159,10 @@ public:
     explicit Control(Shared& shared) : m_shared(shared) {}
     bool stopRequested() const override { return m_shared.stop.load(std::memory_order_relaxed); }
     void progress(const RunProgress& progress) override {
+        RunProgress own = progress;
+        own.item = Detached(progress.item);
         const std::lock_guard lock(m_shared.mutex);
-        m_shared.progress = progress;
+        std::swap(m_shared.progress, own);
         ++m_shared.progressSerial;
     }
     toolkit::Answer ask(toolkit::MessageRequest request) override {
@@ -152,7 +170,7 @@ public:
         if (m_shared.abandoned || stopRequested())
             return request.defaultAnswer;
         request.parent = nullptr; // the window's to choose
-        m_shared.request = request;
+        m_shared.request = Detached(request);
         m_shared.asked = true;
         m_shared.taken = false;
         m_shared.hasAnswer = false;
@@ -267,7 +285,9 @@ void ConversionRun::tick() {
         const qint64 now = m_clock.elapsed();
         if (shared->progressSerial != m_shownSerial &&
             (m_shownAt < 0 || now - m_shownAt >= RefreshMs)) {
-            progress = shared->progress;
+            progress.done = shared->progress.done;
+            progress.stage = shared->progress.stage;
+            progress.item = Detached(shared->progress.item);
             m_shownSerial = shared->progressSerial;
             m_shownAt = now;
             fresh = true;
@@ -297,7 +317,7 @@ void ConversionRun::answerRequest(const std::shared_ptr<Shared>& shared) {
     {
         const std::lock_guard lock(shared->mutex);
         shared->taken = true;
-        request = shared->request;
+        request = Detached(shared->request);
     }
     toolkit::Answer answer = request.defaultAnswer;
     if (!shared->stop) {

@@ -21,6 +21,6 @@ cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${compilers[@]}"
 tests=(tst_camcordername tst_conversion tst_clipshape tst_conversionrun tst_strovanwindow)
 cmake --build "$build" -j"$(nproc)" --target "${tests[@]}"
 cd "$build"
-export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 ${TSAN_OPTIONS:-}"
+export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$here/scripts/tsan.supp ${TSAN_OPTIONS:-}"
 regex=$(IFS='|'; echo "^(${tests[*]})\$")
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -R "$regex"
