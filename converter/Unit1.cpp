@@ -241,9 +241,11 @@ void TForm1::createControls() {
     // Screen readers name each field by its label, or by what it holds.
     Label2->setBuddy(DLB);
     Label3->setBuddy(Edit1);
+    // Lists and the drive selector take no name from a label: given here.
     DCB->setAccessibleName(QStringLiteral("Lecteur"));
+    DCB->setAccessibleDescription(DCB->accessibleName());
+    DLB->setAccessibleName(text::Repertoire.trimmed());
     FLB->setAccessibleName(QStringLiteral("Fichiers"));
-    Label1->setAccessibleName(text::Repertoire.trimmed());
 
     // Reading order: the selectors column by column, then the buttons left
     // to right, the file name and the two addresses.

@@ -127,6 +127,13 @@ void TFormVideo::closeEvent(QCloseEvent* event) {
     hide();
 }
 
+bool TFormVideo::event(QEvent* event) {
+    // The frame is known once the window manager has drawn it.
+    if (event->type() == QEvent::WindowActivate)
+        toolkit::fitOuterSize(this, OuterSize);
+    return QWidget::event(event);
+}
+
 void TFormVideo::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     // Centred on the screen with the mouse when first shown, and always

@@ -26,6 +26,7 @@ public:
     void BtQuitterClick();
 
 protected:
+    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
 

@@ -256,9 +256,12 @@ TForm3::TForm3(const QString& startFolder, QWidget* parent)
     // Screen readers name each selector by its step.
     const std::pair<QWidget*, QGroupBox*> steps[] = {
         {m_dcb, group1}, {m_dlb, group2}, {m_flb, group3}, {m_memo1, group5}};
-    for (const auto& [control, group] : steps)
+    for (const auto& [control, group] : steps) {
         control->setAccessibleName(group->title());
-    m_pl->setAccessibleName(QStringLiteral("État"));
+        // A drive selector is read by its entry: the step goes in its description.
+        control->setAccessibleDescription(group->title());
+    }
+    m_pl->setAccessibleDescription(QStringLiteral("État"));
 
     // Reading order: the instructions, the steps down the left column, then
     // the preview and the buttons on the right; the focus starts on step 1.
