@@ -241,8 +241,9 @@ void centre(QWidget* window) {
     if (!screen)
         return;
     const QRect available = screen->availableGeometry();
-    const QPoint middle =
-        owner && owner->isVisible() ? owner->frameGeometry().center() : available.center();
+    // QRect::center() rounds down a pixel: the true middle of the area.
+    const QRect around = owner && owner->isVisible() ? owner->frameGeometry() : available;
+    const QPoint middle = around.topLeft() + QPoint(around.width() / 2, around.height() / 2);
     window->move(placedTopLeft(outerSize(window), middle, available));
 }
 

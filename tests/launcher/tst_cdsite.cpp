@@ -5,11 +5,13 @@
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
 #include "platform/WorkingFolder.h"
+#include "Readable.h"
 #include "TempDrives.h"
 #include "toolkit/FolderSelectors.h"
 #include "toolkit/MessageBox.h"
 #include "toolkit/OpenFileDialog.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
 #include <QGroupBox>
@@ -18,6 +20,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 #include <QtTest>
 
@@ -742,9 +745,10 @@ private slots:
     }
 
     void tabFollowsTheSteps() {
-        // Steps 1 to 4, then the save; every button that acts is reached.
-        const QStringList expected{"DCB",    "DLB",       "FLB",   "BtParcourir", "BtEnreg",
-                                   "BtAide", "BtQuitter", "Memo1", "Memo2"};
+        // Reading order: steps 1 to 4 down the left column, the preview and the
+        // buttons on the right, then round to the instructions at the top.
+        const QStringList expected{"DCB",   "DLB",    "FLB",    "BtParcourir", "Memo1",
+                                   "BtEnreg", "BtAide", "BtQuitter", "Memo2"};
         QCOMPARE(m_form->focusWidget(), m_form->DCB()); // where the focus starts
         QStringList reached{"DCB"};
         QWidget* w = m_form->DCB();
@@ -756,6 +760,57 @@ private slots:
                 reached << w->objectName();
         }
         QCOMPARE(reached, expected);
+    }
+
+    void accessibleNames_data() {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<int>("role");
+        QTest::addColumn<QString>("name"); // empty: the entry shown names it
+        QTest::addColumn<bool>("readOnly");
+        QTest::newRow("instructions") << "Memo2" << int(QAccessible::EditableText)
+                                      << "Mode d'emploi à cette étape" << true;
+        QTest::newRow("step 2") << "DLB" << int(QAccessible::List)
+                                << "2.Sélection de la racine virtuellel" << false;
+        QTest::newRow("step 3") << "FLB" << int(QAccessible::List)
+                                << "3. Sélection du fichier index.htm" << false;
+        QTest::newRow("preview") << "Memo1" << int(QAccessible::EditableText)
+                                 << "Autorun.inf  (Vérifiez l'exactitude, ne rien écrire)"
+                                 << true;
+        QTest::newRow("Quitter") << "BtQuitter" << int(QAccessible::Button) << "Quitter"
+                                 << false;
+    }
+    void accessibleNames() {
+        QFETCH(QString, control);
+        QFETCH(int, role);
+        QFETCH(QString, name);
+        QFETCH(bool, readOnly);
+        QWidget* w = m_form->findChild<QWidget*>(control);
+        QVERIFY(w);
+        QAccessibleInterface* face = QAccessible::queryAccessibleInterface(w);
+        QVERIFY(face);
+        QCOMPARE(int(face->role()), role);
+        QCOMPARE(face->text(QAccessible::Name), name);
+        QCOMPARE(bool(face->state().readOnly), readOnly);
+    }
+
+    void readableUnderAnyTheme_data() {
+        QTest::addColumn<QPalette>("theme");
+        QTest::newRow("light") << QApplication::style()->standardPalette();
+        QTest::newRow("dark") << testsupport::darkPalette();
+    }
+    void readableUnderAnyTheme() {
+        QFETCH(QPalette, theme);
+        const testsupport::ThemePalette applied(theme);
+        const TForm3 form(SuiteFolder);
+        QCOMPARE(testsupport::unreadableControls(&form), QStringList());
+    }
+
+    void firstShownCentredOnTheScreen() {
+        m_form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+        const QRect available = m_form->screen()->availableGeometry();
+        QVERIFY(available.contains(m_form->frameGeometry()));
+        QVERIFY((m_form->frameGeometry().center() - available.center()).manhattanLength() <= 2);
     }
 
     void theChosenIconIsShownBesideStep4_data() {
