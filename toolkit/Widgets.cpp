@@ -232,7 +232,11 @@ QScreen* screenUnderMouse(const QWidget* window) {
 
 QSize outerSize(const QWidget* window) {
     const QSize frame = window->frameGeometry().size();
-    return frame.isValid() && !frame.isEmpty() ? frame : window->size();
+    if (frame != window->size() || !window->windowHandle())
+        return frame;
+    // Not framed yet: the frame the platform window expects, when it knows it.
+    const QMargins margins = window->windowHandle()->frameMargins();
+    return frame.grownBy(margins);
 }
 
 void centre(QWidget* window) {
@@ -270,6 +274,8 @@ public:
 } // namespace
 
 void placeOnScreen(QWidget* window) {
+    // The platform window, so that a frame already known counts.
+    window->winId();
     centre(window);
     window->installEventFilter(new FramedPlace(window));
 }

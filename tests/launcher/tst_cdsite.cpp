@@ -810,7 +810,10 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
         const QRect available = m_form->screen()->availableGeometry();
         QVERIFY(available.contains(m_form->frameGeometry()));
-        QVERIFY((m_form->frameGeometry().center() - available.center()).manhattanLength() <= 2);
+        const QRect frame = m_form->frameGeometry();
+        QVERIFY2((frame.center() - available.center()).manhattanLength() <= 2,
+                 qPrintable(QStringLiteral("%1,%2 %3x%4").arg(frame.x()).arg(frame.y()).arg(
+                     frame.width()).arg(frame.height())));
     }
 
     void theChosenIconIsShownBesideStep4_data() {
