@@ -249,8 +249,8 @@ void TForm1::createControls() {
 
     // Reading order: the selectors column by column, then the buttons left
     // to right, the file name and the two addresses.
-    const QList<QWidget*> order{DCB,     DLB,   FLB,   BtAction, BtAide,
-                                BtMenu,  BitBtn1, Edit1, Label5,   Label6};
+    const QList<QWidget*> order{DCB,    DLB,     FLB,   BtAction, BtAide,
+                                BtMenu, BitBtn1, Edit1, Label5,   Label6};
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
     DCB->setFocus();

@@ -93,8 +93,8 @@ private:
             return;
         QPainter painter(parent);
         const QColor ground = parent->palette().color(parent->backgroundRole());
-        painter.setPen(QPen(focusFrameColour(ground), FocusFrameWidth, Qt::SolidLine,
-                            Qt::SquareCap, Qt::MiterJoin));
+        painter.setPen(QPen(focusFrameColour(ground), FocusFrameWidth, Qt::SolidLine, Qt::SquareCap,
+                            Qt::MiterJoin));
         painter.setBrush(Qt::NoBrush);
         const QRect frame = focusFrameRect(m_target->geometry());
         // The pen straddles the path: half a pen inside keeps it in the rect.

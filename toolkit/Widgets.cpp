@@ -40,8 +40,7 @@ constexpr QPalette::ColorGroup AllGroups[] = {QPalette::Active, QPalette::Inacti
                                               QPalette::Disabled};
 
 QColor mixed(const QColor& a, const QColor& b) {
-    return QColor((a.red() + b.red()) / 2, (a.green() + b.green()) / 2,
-                  (a.blue() + b.blue()) / 2);
+    return QColor((a.red() + b.red()) / 2, (a.green() + b.green()) / 2, (a.blue() + b.blue()) / 2);
 }
 
 double luminance(const QColor& colour) {
@@ -117,8 +116,8 @@ void BitButton::updatePicture() {
     const QIcon standard = style()->standardIcon(
         m_kind == Kind::Help ? QStyle::SP_DialogHelpButton : QStyle::SP_DialogCloseButton);
     const int side = style()->pixelMetric(QStyle::PM_ButtonIconSize, nullptr, this);
-    QImage image = standard.pixmap(side, side).toImage().convertToFormat(
-        QImage::Format_ARGB32_Premultiplied);
+    QImage image =
+        standard.pixmap(side, side).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
     // The picture's average ink against the face: a dark cross vanishes on a
     // dark face, so it is drawn in the caption's colour then.
     double red = 0, green = 0, blue = 0, weight = 0;
@@ -131,8 +130,8 @@ void BitButton::updatePicture() {
             weight += c.alphaF();
         }
     const QColor face = palette().color(QPalette::Button);
-    if (weight > 0 && contrastRatio(QColor::fromRgbF(red / weight, green / weight, blue / weight),
-                                    face) < 3.0) {
+    if (weight > 0 &&
+        contrastRatio(QColor::fromRgbF(red / weight, green / weight, blue / weight), face) < 3.0) {
         QPainter painter(&image);
         painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
         painter.fillRect(image.rect(), palette().color(QPalette::ButtonText));

@@ -23,8 +23,7 @@ inline const QColor ButtonFace{240, 240, 240};
 // under any desktop theme, light or dark.
 QPalette fixedPalette(const QColor& text, const QColor& background);
 // Gives widget that palette; fill paints its background with it too.
-void setColours(QWidget* widget, const QColor& text, const QColor& background,
-                bool fill = false);
+void setColours(QWidget* widget, const QColor& text, const QColor& background, bool fill = false);
 // Only the window's ground and its own text (a window, a group box), in every
 // state; the controls inside keep the desktop's colours for the rest.
 void setWindowColours(QWidget* widget, const QColor& text, const QColor& background);

@@ -747,7 +747,7 @@ private slots:
     void tabFollowsTheSteps() {
         // Reading order: steps 1 to 4 down the left column, the preview and the
         // buttons on the right, then round to the instructions at the top.
-        const QStringList expected{"DCB",   "DLB",    "FLB",    "BtParcourir", "Memo1",
+        const QStringList expected{"DCB",     "DLB",    "FLB",       "BtParcourir", "Memo1",
                                    "BtEnreg", "BtAide", "BtQuitter", "Memo2"};
         QCOMPARE(m_form->focusWidget(), m_form->DCB()); // where the focus starts
         QStringList reached{"DCB"};
@@ -767,17 +767,15 @@ private slots:
         QTest::addColumn<int>("role");
         QTest::addColumn<QString>("name"); // empty: the entry shown names it
         QTest::addColumn<bool>("readOnly");
-        QTest::newRow("instructions") << "Memo2" << int(QAccessible::EditableText)
-                                      << "Mode d'emploi à cette étape" << true;
+        QTest::newRow("instructions")
+            << "Memo2" << int(QAccessible::EditableText) << "Mode d'emploi à cette étape" << true;
         QTest::newRow("step 2") << "DLB" << int(QAccessible::List)
                                 << "2.Sélection de la racine virtuellel" << false;
         QTest::newRow("step 3") << "FLB" << int(QAccessible::List)
                                 << "3. Sélection du fichier index.htm" << false;
         QTest::newRow("preview") << "Memo1" << int(QAccessible::EditableText)
-                                 << "Autorun.inf  (Vérifiez l'exactitude, ne rien écrire)"
-                                 << true;
-        QTest::newRow("Quitter") << "BtQuitter" << int(QAccessible::Button) << "Quitter"
-                                 << false;
+                                 << "Autorun.inf  (Vérifiez l'exactitude, ne rien écrire)" << true;
+        QTest::newRow("Quitter") << "BtQuitter" << int(QAccessible::Button) << "Quitter" << false;
     }
     void accessibleNames() {
         QFETCH(QString, control);
@@ -793,11 +791,7 @@ private slots:
         QCOMPARE(bool(face->state().readOnly), readOnly);
     }
 
-    void readableUnderAnyTheme_data() {
-        QTest::addColumn<QPalette>("theme");
-        QTest::newRow("light") << QApplication::style()->standardPalette();
-        QTest::newRow("dark") << testsupport::darkPalette();
-    }
+    void readableUnderAnyTheme_data() { testsupport::addThemeRows(); }
     void readableUnderAnyTheme() {
         QFETCH(QPalette, theme);
         const testsupport::ThemePalette applied(theme);
@@ -812,8 +806,11 @@ private slots:
         QVERIFY(available.contains(m_form->frameGeometry()));
         const QRect frame = m_form->frameGeometry();
         QVERIFY2((frame.center() - available.center()).manhattanLength() <= 2,
-                 qPrintable(QStringLiteral("%1,%2 %3x%4").arg(frame.x()).arg(frame.y()).arg(
-                     frame.width()).arg(frame.height())));
+                 qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                .arg(frame.x())
+                                .arg(frame.y())
+                                .arg(frame.width())
+                                .arg(frame.height())));
     }
 
     void theChosenIconIsShownBesideStep4_data() {

@@ -250,15 +250,6 @@ private slots:
         QVERIFY(longest > memo->viewport()->width());
     }
 
-    void addressWithoutBrowserIsSaid() {
-        Suite suite;
-        platform::setOpenHook([](const QString&) { return false; });
-        TForm1 menu;
-        menu.Label1Click();
-        QCOMPARE(suite.boxes.size(), 1);
-        QVERIFY(suite.boxes[0].text.contains(QStringLiteral("navigateur Web")));
-    }
-
     void documentsAndAddress() {
         Suite suite;
         const QString help = suite::name(suite::HelpDocument);
@@ -436,15 +427,12 @@ private slots:
         QTest::addColumn<QString>("control");
         QTest::addColumn<int>("role");
         QTest::addColumn<QString>("name");
-        QTest::newRow("Label1") << false << "Label1" << int(QAccessible::Link)
-                                << suite::addressA();
-        QTest::newRow("Label3") << false << "Label3" << int(QAccessible::Link)
-                                << suite::addressB();
-        QTest::newRow("BtFin") << false << "BtFin" << int(QAccessible::Button) << "Fermer";
+        QTest::newRow("Label1") << false << "Label1" << int(QAccessible::Link) << suite::addressA();
+        QTest::newRow("Label3") << false << "Label3" << int(QAccessible::Link) << suite::addressB();
         QTest::newRow("video BtQuitter")
             << true << "BtQuitter" << int(QAccessible::Button) << "Fermer";
-        QTest::newRow("video Memo1") << true << "Memo1" << int(QAccessible::EditableText)
-                                     << "Assistants vidéo";
+        QTest::newRow("video Memo1")
+            << true << "Memo1" << int(QAccessible::EditableText) << "Assistants vidéo";
     }
     void accessibleNames() {
         QFETCH(bool, video);
@@ -464,11 +452,7 @@ private slots:
             QVERIFY(face->state().readOnly);
     }
 
-    void readableUnderAnyTheme_data() {
-        QTest::addColumn<QPalette>("theme");
-        QTest::newRow("light") << QApplication::style()->standardPalette();
-        QTest::newRow("dark") << testsupport::darkPalette();
-    }
+    void readableUnderAnyTheme_data() { testsupport::addThemeRows(); }
     void readableUnderAnyTheme() {
         QFETCH(QPalette, theme);
         const testsupport::ThemePalette applied(theme);

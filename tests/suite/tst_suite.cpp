@@ -434,9 +434,8 @@ QString readableText(const QString& path) {
             text += plain + piece.mid(at) + u' ';
         }
     } else {
-        text = QString::fromUtf8(path.endsWith(QLatin1String(".mht"))
-                                     ? quotedPrintableDecoded(bytes)
-                                     : bytes);
+        text = QString::fromUtf8(
+            path.endsWith(QLatin1String(".mht")) ? quotedPrintableDecoded(bytes) : bytes);
     }
     return text.simplified();
 }
@@ -447,9 +446,10 @@ void TestSuite::documentsSayWhatTheConverterDoes_data() {
     QTest::addColumn<QString>("document"); // below the repository
     QTest::addColumn<QStringList>("phrases");
     // 16:9, the dates, the question, the progress and its button, the report.
-    const QStringList french{QStringLiteral("16:9"),         QStringLiteral("date d'enregistrement"),
-                             QStringLiteral("confirmation"), QStringLiteral("progression"),
-                             QStringLiteral("Annuler"),      QStringLiteral("bilan")};
+    const QStringList french{
+        QStringLiteral("16:9"),         QStringLiteral("date d'enregistrement"),
+        QStringLiteral("confirmation"), QStringLiteral("progression"),
+        QStringLiteral("Annuler"),      QStringLiteral("bilan")};
     for (const char* document :
          {"suite/docs/src/strovan.html", "suite/docs/Strovan.mht", "suite/docs/Tavrin.htm",
           "suite/docs/PresRequis.pdf", "dist/linux/strovan.1.in",
@@ -458,9 +458,9 @@ void TestSuite::documentsSayWhatTheConverterDoes_data() {
     // The package's description is written in English.
     QTest::newRow("cmake/Packaging.cmake")
         << QStringLiteral("cmake/Packaging.cmake")
-        << QStringList{QStringLiteral("16:9"), QStringLiteral("recording date"),
+        << QStringList{QStringLiteral("16:9"),        QStringLiteral("recording date"),
                        QStringLiteral("asks before"), QStringLiteral("progress"),
-                       QStringLiteral("Annuler"), QStringLiteral("report")};
+                       QStringLiteral("Annuler"),     QStringLiteral("report")};
 }
 
 void TestSuite::documentsSayWhatTheConverterDoes() {

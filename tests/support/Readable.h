@@ -12,6 +12,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QTest>
 
 namespace testsupport {
 
@@ -25,6 +27,13 @@ inline QPalette darkPalette() {
         palette.setColor(group, QPalette::Base, QColor(30, 30, 30));
     }
     return palette;
+}
+
+// The rows of a test run under a light and under a dark theme.
+inline void addThemeRows() {
+    QTest::addColumn<QPalette>("theme");
+    QTest::newRow("light") << QApplication::style()->standardPalette();
+    QTest::newRow("dark") << darkPalette();
 }
 
 // The application's palette while it lives, the earlier one back after.

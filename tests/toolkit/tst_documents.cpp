@@ -234,10 +234,14 @@ private slots:
     void noProgramSaysWhatToInstall_data() {
         QTest::addColumn<QString>("target");
         QTest::addColumn<QString>("install");
-        QTest::newRow("web page") << "C:\\Suite\\Tavrin.htm" << "un navigateur Web";
-        QTest::newRow("saved web page") << "C:\\Suite\\CD_Site.MHT" << "un navigateur Web";
-        QTest::newRow("PDF") << "C:\\Suite\\PresRequis.pdf" << "un lecteur de documents PDF";
-        QTest::newRow("address") << "https://orvane.example/" << "un navigateur Web";
+        QTest::newRow("web page") << "C:\\Suite\\Tavrin.htm"
+                                  << "un navigateur Web";
+        QTest::newRow("saved web page") << "C:\\Suite\\CD_Site.MHT"
+                                        << "un navigateur Web";
+        QTest::newRow("PDF") << "C:\\Suite\\PresRequis.pdf"
+                             << "un lecteur de documents PDF";
+        QTest::newRow("address") << "https://orvane.example/"
+                                 << "un navigateur Web";
         QTest::newRow("other") << "C:\\Suite\\notes.odt"
                                << "un programme qui ouvre ce type de document";
     }
