@@ -699,6 +699,12 @@ private slots:
                                         << "C:\\Pelmora\\ico\\nouveau.ico";
         QTest::newRow("full path typed") << "X:\\index.htm"
                                          << "X:\\index.htm";
+        QTest::newRow("rooted without a drive") << "\\Pelmora\\ico\\site.ico"
+                                                << "C:\\Pelmora\\ico\\site.ico";
+        QTest::newRow("rooted, forward slashes") << "/Pelmora/ico/autre.ico"
+                                                 << "C:\\Pelmora\\ico\\autre.ico";
+        QTest::newRow("beside the icons folder") << "..\\ico\\site.ico"
+                                                 << "C:\\Pelmora\\ico\\site.ico";
         QTest::newRow("cancelled") << ""
                                    << "";
     }
