@@ -5,7 +5,6 @@
 #include "TempDrives.h"
 
 #include <QDir>
-#include <QStringEncoder>
 #include <QtTest>
 
 #include <csignal>
@@ -183,14 +182,6 @@ private slots:
             QCOMPARE(QString::fromStdU16String(*read), value);
         }
         QCOMPARE(AutorunPreview(bytes), AutorunLines(QStringLiteral("C:\\ico\\") + icon, page));
-    }
-
-    void unicodeFileIsUtf16WithCrLf() {
-        const QByteArray bytes = AutorunBytes(AutorunLines(QString(), QStringLiteral("日.htm")));
-        const QString expected =
-            QStringLiteral("[Autorun]\r\nOPEN=Zolvex.exe\r\nICON=\r\nHTM=日.htm\r\n");
-        QCOMPARE(bytes, QByteArray("\xFF\xFE") +
-                            QByteArray(QStringEncoder(QStringEncoder::Utf16LE).encode(expected)));
     }
 
     void writeReplacesAnOrdinaryFileKeepingItsName_data() {
