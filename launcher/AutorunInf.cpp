@@ -122,8 +122,10 @@ QByteArray AutorunBytes(const QStringList& lines) {
 }
 
 QStringList AutorunPreview(const QByteArray& bytes) {
-    const QString text = QString::fromStdU16String(
-        autorun::decode(std::string_view(bytes.constData(), size_t(bytes.size()))));
+    const std::u16string decoded =
+        autorun::decode(std::string_view(bytes.constData(), size_t(bytes.size())));
+    // Taken as it is: a conversion from UTF-16 would drop a leading U+FEFF.
+    const QString text(reinterpret_cast<const QChar*>(decoded.data()), qsizetype(decoded.size()));
     QStringList lines = text.split(QStringLiteral("\r\n"));
     if (!lines.isEmpty() && lines.back().isEmpty())
         lines.removeLast();
