@@ -184,6 +184,16 @@ private slots:
         QCOMPARE(AutorunPreview(bytes), AutorunLines(QStringLiteral("C:\\ico\\") + icon, page));
     }
 
+    // The sample in the settings corpus, whose values Windows' profile reader
+    // (under Wine) returned whole, is the writer's own.
+    void unicodeFileIsTheSampleWindowsRead() {
+        QFile sample(QStringLiteral(INI_CORPUS_DIR "/autorun-utf16.inf"));
+        QVERIFY(sample.open(QIODevice::ReadOnly));
+        QCOMPARE(AutorunBytes(AutorunLines(QStringLiteral("C:\\ico\\日本.ico"),
+                                           QStringLiteral("Москва 😀.htm"))),
+                 sample.readAll());
+    }
+
     void writeReplacesAnOrdinaryFileKeepingItsName_data() {
         QTest::addColumn<QString>("existing");
         QTest::newRow("none") << "";
