@@ -64,7 +64,7 @@ int main(int argc, char* argv[]) {
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
     QElapsedTimer timer;
     timer.start();
-    const QString page = toolkit::unpackedMhtmlPage(args[2]);
+    const QString page = toolkit::unpackedMhtmlPage(args[2]).page;
     std::printf("unpack: %lld ms, page %s\n", timer.elapsed(), qPrintable(page));
     return page.isEmpty() ? 1 : 0;
 }
