@@ -2,6 +2,7 @@
 //
 //   bench_mhtml make FILE MB   writes a page with 1 MiB pictures, MB in all
 //   bench_mhtml unpack FILE    unpacks it into a fresh private folder
+//   bench_mhtml names N        unpacks N parts that all bear one name
 //
 // Peak memory comes from outside, so that the making is not counted:
 //   /usr/bin/time -v build/bench/bench_mhtml unpack /dev/shm/aide-200.mht
@@ -49,6 +50,24 @@ int make(const QString& path, qint64 megabytes) {
     return out.flush() ? 0 : 1;
 }
 
+// Many parts of one name, as a page that shows one picture many times saves.
+int sameNames(int count) {
+    QByteArray document = "Content-Type: multipart/related; boundary=B\r\n\r\n--B\r\n"
+                          "Content-Type: text/html\r\n\r\n<html></html>\r\n";
+    for (int i = 0; i < count; ++i)
+        document += "--B\r\nContent-Type: image/jpeg\r\n"
+                    "Content-Location: https://site.example/" +
+                    QByteArray::number(i) + "/photo.jpg\r\n\r\nx\r\n";
+    document += "--B--\r\n";
+    QTemporaryDir folder(QStringLiteral("/dev/shm/bench-mhtml-XXXXXX"));
+    QElapsedTimer timer;
+    timer.start();
+    const QString page = toolkit::unpackMhtml(document, folder.path());
+    std::printf("%d parts of one name (%lld bytes): %lld ms\n", count,
+                qint64(document.size()), timer.elapsed());
+    return page.isEmpty() ? 1 : 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -56,8 +75,10 @@ int main(int argc, char* argv[]) {
     const QStringList args = app.arguments();
     if (args.size() == 4 && args[1] == u"make")
         return make(args[2], args[3].toLongLong());
+    if (args.size() == 3 && args[1] == u"names")
+        return sameNames(args[2].toInt());
     if (args.size() != 3 || args[1] != u"unpack") {
-        std::fprintf(stderr, "bench_mhtml make FILE MB | unpack FILE\n");
+        std::fprintf(stderr, "bench_mhtml make FILE MB | unpack FILE | names N\n");
         return 2;
     }
     QTemporaryDir runtime(QStringLiteral("/dev/shm/bench-mhtml-XXXXXX"));
