@@ -10,9 +10,11 @@ namespace toolkit {
 
 // Opens a document (Windows path) with the desktop's opener, for every window
 // of both programs. A saved web page (".mht", ".mhtml") is unpacked once into a
-// private folder and its page opened, as any browser shows it. When the
-// document is missing, or the opener ends saying that no program took it, the
-// user is told in a box, not left waiting.
+// private folder and its page opened, as any browser shows it; the unpack runs
+// off the window's thread, under a wait cursor, so the page opens a moment
+// after the call returns. When the document is missing, cannot be read (a
+// pipe, a device, too large a saved page), or the opener ends saying that no
+// program took it, the user is told in a box, not left waiting.
 void openDocumentOrTell(const QString& path, QWidget* parent);
 
 // Hands a host path or address to the desktop's opener and calls done with

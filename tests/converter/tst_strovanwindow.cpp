@@ -623,7 +623,7 @@ void TestStrovanWindow::helpOpensTheDocument() {
     form->DLB->setDirectory(QStringLiteral("X:\\Site")); // the window folder stays
     Recorder recorder;
     QTest::mouseClick(form->BtAide, Qt::LeftButton);
-    QCOMPARE(recorder.opened, QStringList{host});
+    QTRY_COMPARE(recorder.opened, QStringList{host});
     QVERIFY(recorder.starts.isEmpty());
 }
 
