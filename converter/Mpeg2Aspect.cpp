@@ -149,6 +149,13 @@ private:
     }
 
     void keepTail(qint64 offset, const unsigned char* data, qint64 size) {
+        // A header begins with a zero byte: bytes before the first zero
+        // cannot begin one, and mostly there is none.
+        const void* zero = std::memchr(data, 0, size_t(size));
+        const qint64 from = zero ? static_cast<const unsigned char*>(zero) - data : size;
+        offset += from;
+        data += from;
+        size -= from;
         for (qint64 k = 0; k < size; ++k) {
             m_tail[k] = data[k];
             m_tailAt[k] = offset + k;

@@ -172,6 +172,39 @@ void ProgramStream::pesHeaderByte(unsigned char b) {
     }
 }
 
+qint64 ProgramStream::fastHeader(const unsigned char* p) {
+    if (p[0] != 0 || p[1] != 0 || p[2] != 1)
+        return 0;
+    const unsigned id = p[3];
+    if (id == PackStart) {
+        // The MPEG-2 form; MPEG-1 packs take the slow way.
+        if ((p[4] & 0xC0) != 0x40 || !PackMarkersSet(p, true))
+            return 0;
+        m_begun = true;
+        const int stuffing = p[13] & 0x07;
+        return 14 + stuffing;
+    }
+    if (!m_begun || id < 0xBC)
+        return 0;
+    const qint64 length = qint64(p[4]) << 8 | p[5];
+    if (length == 0)
+        return 0;
+    if (m_video < 0 && IsVideoStream(id))
+        m_video = int(id);
+    if (int(id) != m_video) {
+        m_left = length;
+        m_state = State::Skip;
+        return 6;
+    }
+    // MPEG-2 PES header with all of it in the buffer and in the packet.
+    const int headerLength = p[8];
+    if ((p[6] & 0xC0) != 0x80 || 9 + headerLength > FastHeader || 3 + headerLength >= length)
+        return 0;
+    m_left = length - 3 - headerLength;
+    m_state = State::Payload;
+    return 9 + headerLength;
+}
+
 void ProgramStream::feed(qint64 offset, const unsigned char* data, qint64 size, Sink& sink) {
     qint64 i = 0;
     while (i < size) {
@@ -229,6 +262,17 @@ void ProgramStream::feed(qint64 offset, const unsigned char* data, qint64 size, 
             }
             break;
         }
+        case State::StartCode:
+            // Most packets begin in the buffer with their whole header: read
+            // at once, without the byte-by-byte steps below.
+            if (m_have == 0 && size - i >= FastHeader) {
+                const qint64 n = fastHeader(data + i);
+                if (n > 0) {
+                    i += n;
+                    break;
+                }
+            }
+            [[fallthrough]];
         default:
             m_head[m_have++] = data[i++];
             headerByte();

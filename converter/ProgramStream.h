@@ -58,6 +58,10 @@ private:
     void damaged(unsigned char last);
     // Called once a header byte has been added to m_head; moves the state on.
     void headerByte();
+    // A whole pack header or packet header at p, with FastHeader bytes
+    // readable: its length once read, or 0 to take the steps byte by byte.
+    static constexpr qint64 FastHeader = 9 + 255;
+    qint64 fastHeader(const unsigned char* p);
     // PES header of the video stream, one byte at a time (both forms).
     void pesHeaderByte(unsigned char b);
 
