@@ -28,11 +28,11 @@ inline void writeAll(int fd, const unsigned char* data, size_t size) {
 // Every headerEvery-th video packet begins with a sequence header; the rest
 // is bytes without zeros, so no start code appears by chance.
 inline std::vector<off_t> writeProgramClip(const std::string& path, long long size, int headerEvery,
-                             unsigned seed) {
+                                           unsigned seed) {
     static const unsigned char packHeader[14] = {0x00, 0x00, 0x01, 0xBA, 0x44, 0x00, 0x04,
                                                  0x00, 0x04, 0x01, 0x01, 0x89, 0xC3, 0xF8};
     static const unsigned char pesHead[8] = {0x81, 0x80, 0x05, 0x21, 0x00, 0x01, 0x00, 0x01};
-    static const unsigned char sequence[12] = {0x00, 0x00, 0x01, 0xB3, 0x2D, 0x02,
+    static const unsigned char sequence[12] = {0x00, 0x00,     0x01, 0xB3, 0x2D, 0x02,
                                                0x40, Standard, 0x12, 0x34, 0x70, 0x00};
     std::vector<off_t> shapes;
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -49,7 +49,10 @@ inline std::vector<off_t> writeProgramClip(const std::string& path, long long si
         std::memcpy(p, packHeader, 14);
         const bool audio = pack % 5 == 4;
         const int length = PackSize - 14 - 6;
-        const unsigned char head[6] = {0x00, 0x00, 0x01, static_cast<unsigned char>(audio ? 0xC0 : 0xE0),
+        const unsigned char head[6] = {0x00,
+                                       0x00,
+                                       0x01,
+                                       static_cast<unsigned char>(audio ? 0xC0 : 0xE0),
                                        static_cast<unsigned char>(length >> 8),
                                        static_cast<unsigned char>(length & 0xFF)};
         std::memcpy(p + 14, head, 6);

@@ -59,8 +59,8 @@
 namespace {
 
 using bench::Standard;
-constexpr unsigned char Wide = 0x33; // 16:9
-constexpr size_t FixBuffer = 128 << 10;  // WidenClip's buffer size
+constexpr unsigned char Wide = 0x33;    // 16:9
+constexpr size_t FixBuffer = 128 << 10; // WidenClip's buffer size
 
 struct Measure {
     double seconds = 0;    // wall-clock time
@@ -116,8 +116,10 @@ struct Clip {
 // The camcorder's index file: "V6", its size, the recording's start (local
 // time), the duration, the shape byte at 0x80.
 void writeIndex(const std::string& path, int clip, bool wide) {
-    unsigned char b[0x100] = {'V', '6', 0x00, 0x00, 0x01, 0x00, 0x07, 0xD6, // 2006
-                              7, 14, 15, static_cast<unsigned char>(clip % 60), 0xB0, 0xE2};
+    unsigned char b[0x100] = {'V',  '6',  0x00, 0x00,
+                              0x01, 0x00, 0x07, 0xD6, // 2006
+                              7,    14,   15,   static_cast<unsigned char>(clip % 60),
+                              0xB0, 0xE2};
     b[0x80] = wide ? 0x54 : 0x50;
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     bench::writeAll(fd, b, sizeof b);
@@ -144,8 +146,9 @@ Card buildCard(const std::string& root, int folders, int clips, long long clipBy
             clip.folder = folder;
             clip.name = "MOV" + hex3(c);
             clip.wide = allWide || c % 2 == 0;
-            clip.shapes = bench::writeProgramClip(root + '/' + folder + '/' + clip.name + ".MOD", clipBytes,
-                                    headerEvery, 0x9E3779B9u * unsigned(f * 1000 + c));
+            clip.shapes =
+                bench::writeProgramClip(root + '/' + folder + '/' + clip.name + ".MOD", clipBytes,
+                                        headerEvery, 0x9E3779B9u * unsigned(f * 1000 + c));
             card.clips.push_back(clip);
         }
     }
@@ -333,7 +336,8 @@ void baselineFolder(int folder, std::vector<unsigned char>& buffer) {
     for (const std::string& name : indexes) {
         unsigned char head[0x81] = {};
         const int index = ::openat(folder, name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-        const bool read = index >= 0 && ::pread(index, head, sizeof head, 0) == ssize_t(sizeof head);
+        const bool read =
+            index >= 0 && ::pread(index, head, sizeof head, 0) == ssize_t(sizeof head);
         if (index >= 0)
             ::close(index);
         const bool valid = read && head[0] == 'V' && head[1] == '6';
@@ -417,8 +421,8 @@ bool row(const std::string& what, const std::string& base, int rounds, int folde
         headers += clip.shapes.size();
     std::printf("%s: %d folders x %d clips of %lld KiB (%s16:9, %zu sequence headers), %d rounds "
                 "in %s\n",
-                what.c_str(), folders, clips, clipBytes >> 10, allWide ? "all " : "half ",
-                headers, rounds, base.c_str());
+                what.c_str(), folders, clips, clipBytes >> 10, allWide ? "all " : "half ", headers,
+                rounds, base.c_str());
     std::fflush(stdout);
     auto walk = [] { strovan::ConvertFolder(QStringLiteral("X:\\card"), {}); };
     auto direct = [&card] { baseline(card.root); };

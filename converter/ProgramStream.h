@@ -66,10 +66,10 @@ private:
     void pesHeaderByte(unsigned char b);
 
     State m_state = State::StartCode;
-    bool m_begun = false;      // the first start code has been read
+    bool m_begun = false;       // the first start code has been read
     unsigned char m_head[16]{}; // the header bytes collected so far
     int m_have = 0;
-    qint64 m_left = 0;         // bytes left in the packet (or in the skip)
+    qint64 m_left = 0; // bytes left in the packet (or in the skip)
     int m_video = -1;
     // PES header of the video stream.
     int m_pesStep = 0;

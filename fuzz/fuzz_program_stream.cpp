@@ -2,8 +2,8 @@
 // picks it), it hands over the same video elementary stream, at the same file
 // offsets, as when fed everything at once, and every byte it hands over is
 // the file's byte at the offset it gives, in rising order.
-#include "FuzzCheck.h"
 #include "converter/ProgramStream.h"
+#include "FuzzCheck.h"
 
 #include <cstdint>
 #include <string>

@@ -19,7 +19,8 @@ int main(int argc, char** argv) {
     int status = 0;
     for (int i = 1; i < argc; ++i) {
         const QString host = QFileInfo(QString::fromLocal8Bit(argv[i])).absoluteFilePath();
-        const QString path = QStringLiteral("Z:") + QDir::toNativeSeparators(host).replace(u'/', u'\\');
+        const QString path =
+            QStringLiteral("Z:") + QDir::toNativeSeparators(host).replace(u'/', u'\\');
         int error = 0;
         platform::UpdateFile clip = platform::UpdateFile::open(path, true, &error);
         strovan::AspectFix fix;

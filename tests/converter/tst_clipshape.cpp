@@ -243,7 +243,8 @@ void TestClipShape::widens() {
     TempDrives drives;
     drives.addDrive(u'x');
     // Buffers that cut every header and packet somewhere, and one that holds all.
-    for (const qint64 bufferSize : {qint64(1), qint64(3), qint64(16), qint64(100), qint64(1) << 20}) {
+    for (const qint64 bufferSize :
+         {qint64(1), qint64(3), qint64(16), qint64(100), qint64(1) << 20}) {
         QByteArray after;
         const strovan::AspectFix fix = Widen(drives, bytes, bufferSize, {}, &after);
         QCOMPARE(fix.error, error);

@@ -673,7 +673,7 @@ void TestStrovanWindow::asksBeforeRenamingForeignFolders() {
 void TestStrovanWindow::endReport_data() {
     QTest::addColumn<int>("collisions");
     QTest::addColumn<QStringList>("failureLines"); // the last lines of the box
-    QTest::addColumn<bool>("wide"); // MOVFFF.MOI says 16:9, and its clip is no video
+    QTest::addColumn<bool>("wide");                // MOVFFF.MOI says 16:9, and its clip is no video
     QTest::newRow("no failure") << 0 << QStringList{"Dates d'enregistrement rétablies : 0"}
                                 << false;
     QTest::newRow("one failure") << 1
@@ -717,8 +717,8 @@ void TestStrovanWindow::endReport() {
                           "Dossiers d'enregistrement renommés : 1", "Clips renommés : 1",
                           QStringLiteral("Fichiers d'index supprimés : %1").arg(wide ? 0 : 1)}));
     QCOMPARE(lines.mid(lines.size() - failureLines.size()), failureLines);
-    QCOMPARE(boxes.boxes.first().icon, collisions || wide ? toolkit::BoxIcon::Warning
-                                                          : toolkit::BoxIcon::Information);
+    QCOMPARE(boxes.boxes.first().icon,
+             collisions || wide ? toolkit::BoxIcon::Warning : toolkit::BoxIcon::Information);
 }
 
 QTEST_MAIN(TestStrovanWindow)
