@@ -30,6 +30,30 @@ bool isSavedWebPage(const QString& path) {
 
 } // namespace
 
+QString noProgramText(const QString& path) {
+    const QString browser = QStringLiteral("Installez un navigateur Web, puis recommencez.");
+    if (path.contains(QStringLiteral("://")))
+        return QStringLiteral("Aucun navigateur Web ne peut ouvrir l'adresse %1\r%2")
+            .arg(path, browser);
+    // Named by the kind of program a home user looks for, not by a product.
+    QString install = browser;
+    if (path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive))
+        install = QStringLiteral("Installez un lecteur de documents PDF, puis recommencez.");
+    else if (!isSavedWebPage(path) && !path.endsWith(QStringLiteral(".htm"), Qt::CaseInsensitive) &&
+             !path.endsWith(QStringLiteral(".html"), Qt::CaseInsensitive))
+        install = QStringLiteral(
+            "Installez un programme qui ouvre ce type de document, puis recommencez.");
+    return QStringLiteral("Aucun programme ne peut ouvrir %1\r%2").arg(path, install);
+}
+
+void openAddressOrTell(const QString& url, QWidget* parent) {
+    const QPointer<QWidget> window(parent);
+    openWatched(url, [window, url](bool opened) {
+        if (!opened)
+            tell(window, noProgramText(url));
+    });
+}
+
 void openWatched(const QString& target, const std::function<void(bool opened)>& done) {
     if (const std::optional<bool> answer = platform::openThroughHook(target)) {
         done(*answer);
@@ -73,7 +97,7 @@ void openDocumentOrTell(const QString& path, QWidget* parent) {
     const QPointer<QWidget> window(parent);
     openWatched(host, [window, path](bool opened) {
         if (!opened)
-            tell(window, QStringLiteral("Aucun programme ne peut ouvrir %1").arg(path));
+            tell(window, noProgramText(path));
     });
 }
 

@@ -20,4 +20,12 @@ void openDocumentOrTell(const QString& path, QWidget* parent);
 // once when tests answer through the platform's open seam).
 void openWatched(const QString& target, const std::function<void(bool opened)>& done);
 
+// Opens a web address in the browser; when no browser takes it, the user is
+// told which kind of program to install.
+void openAddressOrTell(const QString& url, QWidget* parent);
+
+// The box's text when no program could open path (a Windows path or an
+// address): what it is, and which kind of program to install.
+QString noProgramText(const QString& path);
+
 } // namespace toolkit

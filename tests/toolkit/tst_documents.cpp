@@ -227,8 +227,31 @@ private slots:
             return;
         openDocumentOrTell(QStringLiteral("C:\\Suite\\Tavrin.htm"), nullptr);
         QTRY_COMPARE(m_boxes.size(), 1);
-        QCOMPARE(m_boxes[0].text,
-                 QStringLiteral("Aucun programme ne peut ouvrir C:\\Suite\\Tavrin.htm"));
+        QVERIFY(m_boxes[0].text.startsWith(
+            QStringLiteral("Aucun programme ne peut ouvrir C:\\Suite\\Tavrin.htm\r")));
+    }
+
+    void noProgramSaysWhatToInstall_data() {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("install");
+        QTest::newRow("web page") << "C:\\Suite\\Tavrin.htm"
+                                  << "un navigateur Web";
+        QTest::newRow("saved web page") << "C:\\Suite\\CD_Site.MHT"
+                                        << "un navigateur Web";
+        QTest::newRow("PDF") << "C:\\Suite\\PresRequis.pdf"
+                             << "un lecteur de documents PDF";
+        QTest::newRow("address") << "https://orvane.example/"
+                                 << "un navigateur Web";
+        QTest::newRow("other") << "C:\\Suite\\notes.odt"
+                               << "un programme qui ouvre ce type de document";
+    }
+    void noProgramSaysWhatToInstall() {
+        QFETCH(QString, target);
+        QFETCH(QString, install);
+        const QString text = noProgramText(target);
+        QVERIFY2(text.contains(target), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("\rInstallez ") + install + QStringLiteral(", ")),
+                 qPrintable(text));
     }
 };
 
