@@ -38,6 +38,7 @@ const QString Denied = QStringLiteral("accès refusé");
 const QString Vanished = QStringLiteral("introuvable");
 const QString DiskFull = QStringLiteral("disque plein");
 const QString IoFailure = QStringLiteral("erreur d'entrée/sortie (%1)");
+const QString NotProgramStream = QStringLiteral("pas une vidéo MPEG-2 en flux de programme");
 const QString IndexUnread = QStringLiteral("fichier d'index illisible (%1), conservé");
 const QString NotWidened = QStringLiteral("16:9 non appliqué : %1");
 const QString NotDated = QStringLiteral("date non rétablie : %1");
@@ -65,6 +66,8 @@ QString Cause(const ConversionFailure& failure) {
         return text::Vanished;
     case platform::ErrDiskFull:
         return text::DiskFull;
+    case ErrNotProgramStream:
+        return text::NotProgramStream;
     default:
         return text::IoFailure.arg(platform::IoError::messageFor(failure.code));
     }

@@ -597,7 +597,7 @@ namespace {
 
 // What stands in the way of keeping what an index knows.
 enum class Obstacle { ReadOnlyClip, ClipInUse, ClipLinkedOutside, IndexUnreadable, IndexReadFails,
-                      FlushFails };
+                      FlushFails, BareStream };
 
 } // namespace
 
@@ -629,6 +629,9 @@ void TestConversion::keepsTheIndexOfAClipItCannotFix_data() {
                                       << int(Step::ReadIndex) << false << false;
     QTest::newRow("flush fails") << int(Obstacle::FlushFails) << clip << 0x1F << int(Step::Flush)
                                  << false << true;
+    QTest::newRow("no program stream")
+        << int(Obstacle::BareStream) << clip << int(strovan::ErrNotProgramStream)
+        << int(Step::Widen) << false << false;
 }
 
 void TestConversion::keepsTheIndexOfAClipItCannotFix() {
@@ -638,7 +641,9 @@ void TestConversion::keepsTheIndexOfAClipItCannotFix() {
     QFETCH(int, step);
     QFETCH(bool, readOnly);
     QFETCH(bool, clipChanged);
-    const TestStream stream = MakeProgramStream();
+    // A bare elementary stream is left as it is: its headers are no program's.
+    const TestStream stream =
+        Obstacle(obstacle) == Obstacle::BareStream ? VideoStream() : MakeProgramStream();
     Card card;
     const QString outside = card.drives().writeFile(u"X:\\outside\\MOV001.MOD"_qs, stream.bytes);
     const QString clip = card.host(u"card/PRG001/MOV001.MOD"_qs);
@@ -671,6 +676,7 @@ void TestConversion::keepsTheIndexOfAClipItCannotFix() {
         faults.flushError = 0x1F;
         break;
     case Obstacle::ClipLinkedOutside:
+    case Obstacle::BareStream:
         break;
     }
     platform::setCardFaultsForTests(faults);
