@@ -839,8 +839,9 @@ void TestStrovanWindow::endReport_data() {
                                  << false;
     QTest::newRow("no program stream")
         << 0
-        << QStringList{"Échecs :", "PRG0001\\MOV4095.MPG : pas une vidéo MPEG-2 en flux de "
-                                   "programme, fichier d'index MOVFFF.MOI conservé"}
+        << QStringList{"Échecs :", "PRG0001\\MOV4095.MPG : 16:9 non appliqué : pas une vidéo "
+                                   "MPEG-2 en flux de programme, fichier d'index MOVFFF.MOI "
+                                   "conservé"}
         << true;
 }
 
