@@ -226,8 +226,7 @@ QList<DirEntry> Folder::list(const QString& mask, int* error, bool kindsOnly) co
         *error = err;
     if (err != NoError)
         return entries;
-    std::sort(entries.begin(), entries.end(),
-              [](const DirEntry& a, const DirEntry& b) { return ntfsLess(a.name, b.name); });
+    sortOnKeys(entries, [](const DirEntry& e) -> const QString& { return e.name; }, ntfsKey);
     if (!m_driveRoot) {
         QList<DirEntry> dots;
         for (const QString& dot : {QStringLiteral("."), QStringLiteral("..")})
