@@ -15,7 +15,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace platform {
@@ -23,11 +22,9 @@ namespace platform {
 using host::attributesFromStat;
 using host::deleteAt;
 using host::dotName;
-using host::DosAttribName;
 using host::plainName;
 using host::renameNoReplace;
 using host::upperUnit;
-using host::xattrBits;
 
 namespace {
 
@@ -100,7 +97,8 @@ Folder::~Folder() {
 
 Folder::Folder(Folder&& other) noexcept
     : m_fd(std::exchange(other.m_fd, -1)), m_hostPath(std::move(other.m_hostPath)),
-      m_driveRoot(other.m_driveRoot), m_readable(other.m_readable) {}
+      m_driveRoot(other.m_driveRoot), m_readable(other.m_readable),
+      m_hiddenSystem(other.m_hiddenSystem) {}
 
 Folder& Folder::operator=(Folder&& other) noexcept {
     if (this != &other) {
@@ -108,6 +106,7 @@ Folder& Folder::operator=(Folder&& other) noexcept {
             ::close(m_fd);
         m_fd = std::exchange(other.m_fd, -1);
         m_hostPath = std::move(other.m_hostPath);
+        m_hiddenSystem = other.m_hiddenSystem;
         m_driveRoot = other.m_driveRoot;
         m_readable = other.m_readable;
     }
@@ -120,7 +119,8 @@ Folder Folder::open(const QString& path, int* error) {
     const QString full = winpath::withoutTrailingBackslash(absolutePath(path));
     const QString host = toHostPath(full, &err);
     if (!host.isEmpty()) {
-        folder.m_fd = openFolder(AT_FDCWD, QFile::encodeName(host).constData(), 0, &folder.m_readable);
+        folder.m_fd =
+            openFolder(AT_FDCWD, QFile::encodeName(host).constData(), 0, &folder.m_readable);
         if (folder.m_fd < 0)
             err = errno == ENOENT ? ErrPathNotFound : winErrorFromErrno(errno);
     }
@@ -175,7 +175,6 @@ QList<DirEntry> Folder::read(const QString& mask, bool kindsOnly, bool foldersOn
             *error = winErrorFromErrno(errno);
         return entries;
     }
-    const QByteArray hostPrefix = QFile::encodeName(m_hostPath) + '/';
     const int failure = readEntries(fd, [&](const char* raw, unsigned char type) {
         if (dotName(raw))
             return;
@@ -199,7 +198,7 @@ QList<DirEntry> Folder::read(const QString& mask, bool kindsOnly, bool foldersOn
         } else {
             entry.attributes = attributesFromStat(st);
             if (!kindsOnly)
-                entry.attributes |= xattrBits(hostPrefix + raw, false);
+                entry.attributes |= m_hiddenSystem.read(m_fd, raw, false);
         }
         if (foldersOnly && !entry.isFolder())
             return;
@@ -226,7 +225,8 @@ QList<DirEntry> Folder::list(const QString& mask, int* error, bool kindsOnly) co
         *error = err;
     if (err != NoError)
         return entries;
-    sortOnKeys(entries, [](const DirEntry& e) -> const QString& { return e.name; }, ntfsKey);
+    sortOnKeys(
+        entries, [](const DirEntry& e) -> const QString& { return e.name; }, ntfsKey);
     if (!m_driveRoot) {
         QList<DirEntry> dots;
         for (const QString& dot : {QStringLiteral("."), QStringLiteral("..")})
@@ -242,16 +242,13 @@ QList<DirEntry> Folder::listUnsorted(bool foldersOnly, int* error) const {
 }
 
 bool Folder::keepsHiddenSystem() const {
-    char text[32];
-    // Asked of the folder itself; a folder open O_PATH cannot say (EBADF).
-    return !(isOpen() && ::fgetxattr(m_fd, DosAttribName, text, sizeof text - 1) < 0 &&
-             (errno == ENOTSUP || errno == EOPNOTSUPP));
+    return !isOpen() || m_hiddenSystem.keeps(m_fd);
 }
 
 std::uint32_t Folder::hiddenSystem(const QString& name) const {
     if (!isOpen() || !plainName(name))
         return 0;
-    return xattrBits(QFile::encodeName(m_hostPath + u'/' + name), false);
+    return m_hiddenSystem.read(m_fd, encodedName(name).constData(), false);
 }
 
 int Folder::moveEntry(const QString& from, const QString& to) {
@@ -321,7 +318,7 @@ std::uint32_t Folder::entryAttributes(const QString& name) const {
     if (!isOpen() || !plainName(name) || ::fstatat(m_fd, n.constData(), &st, 0) != 0)
         return InvalidAttributes;
     std::uint32_t attributes =
-        attributesFromStat(st) | xattrBits(QFile::encodeName(m_hostPath) + '/' + n, true);
+        attributesFromStat(st) | m_hiddenSystem.read(m_fd, n.constData(), true);
     if (name.startsWith(u'.'))
         attributes |= AttrHidden;
     return attributes;

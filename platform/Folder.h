@@ -91,6 +91,7 @@ private:
     QString m_hostPath;
     bool m_driveRoot = false;
     bool m_readable = false;
+    mutable host::HiddenSystemReader m_hiddenSystem; // learns the folder's file system once
 };
 
 } // namespace platform

@@ -38,7 +38,8 @@ QString viewKey(const QString& name) {
 // As the user reads names: without regard to case; names equal that way (only
 // the host can hold both) in a fixed order all the same.
 void sortForView(QStringList& names) {
-    platform::sortOnKeys(names, [](const QString& n) -> const QString& { return n; }, viewKey);
+    platform::sortOnKeys(
+        names, [](const QString& n) -> const QString& { return n; }, viewKey);
 }
 
 // Makes the drive's current folder the working folder. When the folder
