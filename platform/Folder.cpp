@@ -14,8 +14,11 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <string>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_set>
 
 namespace platform {
 
@@ -98,7 +101,7 @@ Folder::~Folder() {
 Folder::Folder(Folder&& other) noexcept
     : m_fd(std::exchange(other.m_fd, -1)), m_hostPath(std::move(other.m_hostPath)),
       m_driveRoot(other.m_driveRoot), m_readable(other.m_readable),
-      m_hiddenSystem(other.m_hiddenSystem) {}
+      m_hiddenSystem(other.m_hiddenSystem), m_names(std::move(other.m_names)) {}
 
 Folder& Folder::operator=(Folder&& other) noexcept {
     if (this != &other) {
@@ -107,6 +110,7 @@ Folder& Folder::operator=(Folder&& other) noexcept {
         m_fd = std::exchange(other.m_fd, -1);
         m_hostPath = std::move(other.m_hostPath);
         m_hiddenSystem = other.m_hiddenSystem;
+        m_names = std::move(other.m_names);
         m_driveRoot = other.m_driveRoot;
         m_readable = other.m_readable;
     }
@@ -274,41 +278,135 @@ int Folder::deleteEntry(const QString& name) {
     return deleteAt(m_fd, encodedName(name).constData());
 }
 
+// One reading of a folder's names, kept current by inotify: names added
+// since are in added, names removed since in removed (a name both listed and
+// added again is in both lists; the listing's copy is then passed over).
+struct Folder::NameWatch {
+    int notices = -1;
+    bool listed = false;
+    std::string listing; // the names, each ending in a NUL
+    std::unordered_set<std::string> added, removed;
+
+    ~NameWatch() {
+        if (notices >= 0)
+            ::close(notices);
+    }
+
+    void relist(int folderFd) {
+        drain(); // what came before is in the new reading
+        listing.clear();
+        added.clear();
+        removed.clear();
+        const int fd = ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        listed = fd >= 0 && readEntries(fd, [&](const char* raw, unsigned char) {
+                                if (!dotName(raw))
+                                    listing.append(raw, std::strlen(raw) + 1);
+                            }) == 0;
+        if (fd >= 0)
+            ::close(fd);
+    }
+
+    // Applies the notices that came since; false when some were lost (the
+    // queue overflowed) or the folder itself is gone, so that only a new
+    // reading is right.
+    bool drain() {
+        alignas(inotify_event) char buffer[16 * 1024];
+        bool whole = true;
+        for (;;) {
+            const ssize_t n = ::read(notices, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return whole && !(n < 0 && errno != EAGAIN);
+            for (ssize_t at = 0; at < n;) {
+                const auto* e = reinterpret_cast<const inotify_event*>(buffer + at);
+                at += ssize_t(sizeof(inotify_event) + e->len);
+                if (e->mask & (IN_Q_OVERFLOW | IN_IGNORED | IN_DELETE_SELF))
+                    whole = false;
+                if (!e->len)
+                    continue;
+                std::string entry(e->name);
+                if (e->mask & (IN_CREATE | IN_MOVED_TO)) {
+                    removed.erase(entry);
+                    added.insert(std::move(entry));
+                } else if (e->mask & (IN_DELETE | IN_MOVED_FROM)) {
+                    added.erase(entry);
+                    removed.insert(std::move(entry));
+                }
+            }
+        }
+    }
+
+    // Calls take(raw) for every name the folder holds now.
+    template <typename Take> bool forEach(int folderFd, Take&& take) {
+        if (!listed || !drain())
+            relist(folderFd);
+        if (!listed)
+            return false;
+        for (const char* raw = listing.data(); raw < listing.data() + listing.size();
+             raw += std::strlen(raw) + 1)
+            if (removed.empty() || !removed.count(raw))
+                take(raw);
+        for (const std::string& raw : added)
+            take(raw.c_str());
+        return true;
+    }
+};
+
+void Folder::NameWatchEnd::operator()(NameWatch* watch) const {
+    delete watch;
+}
+
+void Folder::watchNames() {
+    if (!isOpen() || m_names)
+        return;
+    std::unique_ptr<NameWatch, NameWatchEnd> watch(new NameWatch);
+    watch->notices = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (watch->notices < 0)
+        return;
+    // The folder as this handle holds it, wherever its path leads now.
+    const std::string self = "/proc/self/fd/" + std::to_string(m_fd);
+    if (::inotify_add_watch(watch->notices, self.c_str(),
+                            IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF |
+                                IN_ONLYDIR) < 0)
+        return;
+    m_names = std::move(watch);
+}
+
 QString Folder::entryName(const QString& name) const {
     const QByteArray exact = QFile::encodeName(name);
     struct stat st;
     if (!isOpen() || !plainName(name) ||
         ::fstatat(m_fd, exact.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0)
         return name;
-    const int listFd = ::openat(m_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR* dir = listFd >= 0 ? ::fdopendir(listFd) : nullptr;
-    if (!dir) {
-        if (listFd >= 0)
-            ::close(listFd);
-        return name;
-    }
     auto ascii = [](const char* bytes, size_t size) {
         return std::all_of(bytes, bytes + size, [](char c) { return (c & 0x80) == 0; });
     };
     const bool asciiName = ascii(exact.constData(), size_t(exact.size()));
     QString found;
-    while (const dirent* d = ::readdir(dir)) {
+    auto consider = [&](const char* raw) {
         // Two ASCII names are compared as they are, without decoding: a big
         // folder costs one pass over its names.
-        const size_t size = std::strlen(d->d_name);
-        if (asciiName && ascii(d->d_name, size) &&
+        const size_t size = std::strlen(raw);
+        if (asciiName && ascii(raw, size) &&
             (size != size_t(exact.size()) ||
-             !std::equal(d->d_name, d->d_name + size, exact.constData(), [](char a, char b) {
+             !std::equal(raw, raw + size, exact.constData(), [](char a, char b) {
                  return upperUnit(QChar(a)) == upperUnit(QChar(b));
              })))
-            continue;
-        const QString candidate = QFile::decodeName(d->d_name);
+            return;
+        const QString candidate = QFile::decodeName(raw);
         if (!dotName(candidate) && !candidate.contains(u'\\') &&
             candidate.compare(name, Qt::CaseInsensitive) == 0 &&
             (found.isEmpty() || ntfsLess(candidate, found)))
             found = candidate;
-    }
-    ::closedir(dir);
+    };
+    if (m_names && m_names->forEach(m_fd, consider))
+        return found.isEmpty() ? name : found;
+    const int listFd = ::openat(m_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listFd < 0)
+        return name;
+    readEntries(listFd, [&](const char* raw, unsigned char) { consider(raw); });
+    ::close(listFd);
     return found.isEmpty() ? name : found;
 }
 
