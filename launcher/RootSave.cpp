@@ -77,14 +77,18 @@ RootSaveOutcome SaveRoot(const QString& root, const QByteArray& autorun, const Q
         if (!rootFolder.isOpen())
             throw platform::IoError(error);
         // Each name written is looked for without regard to case: one reading
-        // of a large root for the whole save, kept current between its writes.
+        // of a large root for the whole save, kept current between its writes
+        // (the look for stale files below is that reading).
         rootFolder.watchNames();
+        // What an earlier save killed on the way left must not reach the disc.
+        rootFolder.removeStaleReplacements();
         WriteAutorunInf(rootFolder, autorun);
 
         start(SaveStep::Program);
         const QString program = root + AutorunProgramName;
+        // A new file, neither read-only nor hidden: nothing to clear after it,
+        // and nothing is ever done by its name once it stands at the root.
         CopyIntoFolder(suiteFolder + text::ProgramSource, rootFolder, program);
-        ClearReadOnlyHidden(program);
 
         start(SaveStep::Icon);
         const QString iconName = wp::fileName(iconPath);
@@ -95,7 +99,6 @@ RootSaveOutcome SaveRoot(const QString& root, const QByteArray& autorun, const Q
             if (iconPath.isEmpty())
                 throw FileOpenError(QStringLiteral("Aucune icône choisie"));
             CopyIntoFolder(iconPath, rootFolder, icon);
-            ClearReadOnlyHidden(icon);
         }
     } catch (const std::exception& e) {
         return {save.step, save.failedStep(e)};

@@ -400,14 +400,24 @@ QString Folder::entryName(const QString& name) const {
             (found.isEmpty() || ntfsLess(candidate, found)))
             found = candidate;
     };
-    if (m_names && m_names->forEach(m_fd, consider))
-        return found.isEmpty() ? name : found;
+    forEachName(consider);
+    return found.isEmpty() ? name : found;
+}
+
+bool Folder::forEachName(const std::function<void(const char*)>& take) const {
+    if (!isOpen())
+        return false;
+    if (m_names && m_names->forEach(m_fd, take))
+        return true;
     const int listFd = ::openat(m_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (listFd < 0)
-        return name;
-    readEntries(listFd, [&](const char* raw, unsigned char) { consider(raw); });
+        return false;
+    const int failure = readEntries(listFd, [&](const char* raw, unsigned char) {
+        if (!dotName(raw))
+            take(raw);
+    });
     ::close(listFd);
-    return found.isEmpty() ? name : found;
+    return failure == 0;
 }
 
 std::uint32_t Folder::entryAttributes(const QString& name) const {

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 namespace platform {
@@ -89,9 +90,18 @@ public:
     // Starts writing a file that is to take the place of the entry name (as
     // entryName finds it): see Replacement.
     Replacement replace(const QString& name, int* error) const;
+    // Removes the temporary files that replacements left here when their
+    // process was killed on the way (this user's, of processes no longer
+    // running); returns how many. Where the file system writes a replacement
+    // without a name, only a kill between its naming and its rename leaves one.
+    int removeStaleReplacements() const;
 
 private:
     friend class Replacement;
+    // Calls take with the host name of every entry but "." and ".." (through
+    // the watched reading when names are watched); false when the folder
+    // cannot be read.
+    bool forEachName(const std::function<void(const char*)>& take) const;
     QList<DirEntry> read(const QString& mask, bool kindsOnly, bool foldersOnly, int* error) const;
 
     struct NameWatch;
