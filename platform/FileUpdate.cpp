@@ -12,25 +12,8 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <utility>
 
 namespace platform {
-
-UpdateFile::~UpdateFile() {
-    if (m_fd >= 0)
-        ::close(m_fd);
-}
-
-UpdateFile::UpdateFile(UpdateFile&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
-
-UpdateFile& UpdateFile::operator=(UpdateFile&& other) noexcept {
-    if (this != &other) {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = std::exchange(other.m_fd, -1);
-    }
-    return *this;
-}
 
 UpdateFile UpdateFile::open(const QString& path, bool writable, int* error) {
     UpdateFile file;
@@ -44,16 +27,16 @@ UpdateFile UpdateFile::open(const QString& path, bool writable, int* error) {
         *error = ErrAccessDenied;
         return file;
     }
-    file.m_fd =
-        host::openShared(QFile::encodeName(host), (writable ? O_RDWR : O_RDONLY) | O_NOFOLLOW, true,
-                         writable ? LOCK_EX : LOCK_SH, error);
+    file.m_fd = host::openShared(AT_FDCWD, QFile::encodeName(host),
+                                 (writable ? O_RDWR : O_RDONLY) | O_NOFOLLOW, true,
+                                 writable ? LOCK_EX : LOCK_SH, error);
     return file;
 }
 
 qint64 UpdateFile::readAt(qint64 offset, char* buffer, qint64 size, int* error) {
     *error = NoError;
     for (;;) {
-        const ssize_t n = ::pread(m_fd, buffer, size_t(size), off_t(offset));
+        const ssize_t n = ::pread(m_fd.get(), buffer, size_t(size), off_t(offset));
         if (n >= 0)
             return n;
         if (errno != EINTR) {
@@ -66,7 +49,7 @@ qint64 UpdateFile::readAt(qint64 offset, char* buffer, qint64 size, int* error) 
 int UpdateFile::writeAt(qint64 offset, const char* buffer, qint64 size) {
     qint64 done = 0;
     while (done < size) {
-        const ssize_t n = ::pwrite(m_fd, buffer + done, size_t(size - done), off_t(offset + done));
+        const ssize_t n = ::pwrite(m_fd.get(), buffer + done, size_t(size - done), off_t(offset + done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -82,11 +65,11 @@ int UpdateFile::setModificationTime(const QDateTime& time) {
         {0, UTIME_OMIT},
         {time_t(ms / 1000), long(ms % 1000) * 1000000L},
     };
-    return ::futimens(m_fd, times) == 0 ? NoError : winErrorFromErrno(errno);
+    return ::futimens(m_fd.get(), times) == 0 ? NoError : winErrorFromErrno(errno);
 }
 
 int UpdateFile::flush() {
-    return ::fsync(m_fd) == 0 ? NoError : winErrorFromErrno(errno);
+    return ::fsync(m_fd.get()) == 0 ? NoError : winErrorFromErrno(errno);
 }
 
 } // namespace platform

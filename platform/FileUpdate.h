@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/UniqueFd.h"
+
 #include <QDateTime>
 #include <QString>
 
@@ -9,19 +11,12 @@ namespace platform {
 
 class UpdateFile {
 public:
-    UpdateFile() = default;
-    ~UpdateFile();
-    UpdateFile(const UpdateFile&) = delete;
-    UpdateFile& operator=(const UpdateFile&) = delete;
-    UpdateFile(UpdateFile&& other) noexcept;
-    UpdateFile& operator=(UpdateFile&& other) noexcept;
-
     // Opens an existing file at a Windows path, for writing when writable (a
     // read-only file then fails with ErrAccessDenied), else for reading only.
     // A file another program holds fails with ErrSharingViolation.
     static UpdateFile open(const QString& path, bool writable, int* error);
 
-    bool isOpen() const { return m_fd >= 0; }
+    bool isOpen() const { return m_fd.isOpen(); }
     // Bytes read at offset (0 at end of file), or -1 with *error set.
     qint64 readAt(qint64 offset, char* buffer, qint64 size, int* error);
     // Writes all of buffer at offset; returns a Windows error code.
@@ -32,7 +27,7 @@ public:
     int flush();
 
 private:
-    int m_fd = -1;
+    UniqueFd m_fd;
 };
 
 } // namespace platform

@@ -3,6 +3,7 @@
 #include "platform/Drives.h"
 #include "platform/EntryOps.h"
 #include "platform/Errors.h"
+#include "platform/HostFile.h"
 #include "platform/NameRules.h"
 #include "platform/WinPath.h"
 #include "platform/WorkingFolder.h"
@@ -93,38 +94,18 @@ QList<DirEntry> listFolder(const QString& pattern, int* error) {
     return folder.isOpen() ? folder.list(mask, error) : QList<DirEntry>();
 }
 
-Folder::~Folder() {
-    if (m_fd >= 0)
-        ::close(m_fd);
-}
-
-Folder::Folder(Folder&& other) noexcept
-    : m_fd(std::exchange(other.m_fd, -1)), m_hostPath(std::move(other.m_hostPath)),
-      m_driveRoot(other.m_driveRoot), m_readable(other.m_readable) {}
-
-Folder& Folder::operator=(Folder&& other) noexcept {
-    if (this != &other) {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = std::exchange(other.m_fd, -1);
-        m_hostPath = std::move(other.m_hostPath);
-        m_driveRoot = other.m_driveRoot;
-        m_readable = other.m_readable;
-    }
-    return *this;
-}
-
 Folder Folder::open(const QString& path, int* error) {
     Folder folder;
     int err = NoError;
     const QString full = winpath::withoutTrailingBackslash(absolutePath(path));
     const QString host = toHostPath(full, &err);
     if (!host.isEmpty()) {
-        folder.m_fd = openFolder(AT_FDCWD, QFile::encodeName(host).constData(), 0, &folder.m_readable);
-        if (folder.m_fd < 0)
+        folder.m_fd.reset(
+            openFolder(AT_FDCWD, QFile::encodeName(host).constData(), 0, &folder.m_readable));
+        if (!folder.isOpen())
             err = errno == ENOENT ? ErrPathNotFound : winErrorFromErrno(errno);
     }
-    if (folder.m_fd >= 0) {
+    if (folder.isOpen()) {
         folder.m_hostPath = host;
         folder.m_driveRoot = winpath::isDriveRoot(full);
     }
@@ -138,8 +119,8 @@ Folder Folder::openSubfolder(const QString& name, int* error) const {
     int err = ErrPathNotFound;
     if (isOpen() && plainName(name)) {
         const QByteArray n = QFile::encodeName(name);
-        folder.m_fd = openFolder(m_fd, n.constData(), O_NOFOLLOW, &folder.m_readable);
-        if (folder.m_fd >= 0) {
+        folder.m_fd.reset(openFolder(m_fd.get(), n.constData(), O_NOFOLLOW, &folder.m_readable));
+        if (folder.isOpen()) {
             folder.m_hostPath = m_hostPath + u'/' + name;
             err = NoError;
         } else {
@@ -148,7 +129,7 @@ Folder Folder::openSubfolder(const QString& name, int* error) const {
             // With O_NOFOLLOW a link is no folder: ENOTDIR. Refused, as a
             // folder that may not be entered.
             const bool link = failure == ENOTDIR &&
-                              ::fstatat(m_fd, n.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                              ::fstatat(m_fd.get(), n.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
                               S_ISLNK(st.st_mode);
             err = link                ? ErrAccessDenied
                   : failure == ENOENT ? ErrPathNotFound
@@ -169,7 +150,10 @@ QList<DirEntry> Folder::read(const QString& mask, bool kindsOnly, bool foldersOn
         return entries;
     }
     // Opened O_PATH because reading was refused: ask again, it may be allowed now.
-    const int fd = m_readable ? m_fd : ::openat(m_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    UniqueFd reopened;
+    if (!m_readable)
+        reopened.reset(::openat(m_fd.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const int fd = m_readable ? m_fd.get() : reopened.get();
     if (fd < 0) {
         if (error)
             *error = winErrorFromErrno(errno);
@@ -190,11 +174,11 @@ QList<DirEntry> Folder::read(const QString& mask, bool kindsOnly, bool foldersOn
         if (kindsOnly && type != DT_UNKNOWN && type != DT_LNK) {
             // The listing itself tells the kind: no lookup of the entry.
             entry.attributes = type == DT_DIR ? AttrDirectory : AttrArchive;
-        } else if (::fstatat(m_fd, raw, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        } else if (::fstatat(m_fd.get(), raw, &st, AT_SYMLINK_NOFOLLOW) != 0) {
             return; // vanished since it was listed
         } else if (S_ISLNK(st.st_mode)) {
             struct stat target;
-            const bool toFolder = ::fstatat(m_fd, raw, &target, 0) == 0 && S_ISDIR(target.st_mode);
+            const bool toFolder = ::fstatat(m_fd.get(), raw, &target, 0) == 0 && S_ISDIR(target.st_mode);
             entry.attributes = AttrReparsePoint | (toFolder ? AttrDirectory : AttrArchive);
         } else {
             entry.attributes = attributesFromStat(st);
@@ -207,8 +191,6 @@ QList<DirEntry> Folder::read(const QString& mask, bool kindsOnly, bool foldersOn
             entry.attributes |= AttrHidden;
         entries.append(std::move(entry));
     });
-    if (fd != m_fd)
-        ::close(fd);
     if (failure != 0) {
         if (error)
             *error = winErrorFromErrno(failure);
@@ -245,7 +227,7 @@ QList<DirEntry> Folder::listUnsorted(bool foldersOnly, int* error) const {
 bool Folder::keepsHiddenSystem() const {
     char text[32];
     // Asked of the folder itself; a folder open O_PATH cannot say (EBADF).
-    return !(isOpen() && ::fgetxattr(m_fd, DosAttribName, text, sizeof text - 1) < 0 &&
+    return !(isOpen() && ::fgetxattr(m_fd.get(), DosAttribName, text, sizeof text - 1) < 0 &&
              (errno == ENOTSUP || errno == EOPNOTSUPP));
 }
 
@@ -263,11 +245,11 @@ int Folder::moveEntry(const QString& from, const QString& to) {
     const QByteArray f = QFile::encodeName(from), t = QFile::encodeName(to);
     if (f == t) {
         struct stat st;
-        return ::fstatat(m_fd, f.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0
+        return ::fstatat(m_fd.get(), f.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0
                    ? NoError
                    : winErrorFromErrno(errno);
     }
-    return renameNoReplace(m_fd, f.constData(), m_fd, t.constData());
+    return renameNoReplace(m_fd.get(), f.constData(), m_fd.get(), t.constData());
 }
 
 int Folder::deleteEntry(const QString& name) {
@@ -275,51 +257,46 @@ int Folder::deleteEntry(const QString& name) {
         return ErrPathNotFound;
     if (!plainName(name))
         return ErrInvalidName;
-    return deleteAt(m_fd, encodedName(name).constData());
+    return deleteAt(m_fd.get(), encodedName(name).constData());
 }
 
 QString Folder::entryName(const QString& name) const {
     const QByteArray exact = QFile::encodeName(name);
     struct stat st;
     if (!isOpen() || !plainName(name) ||
-        ::fstatat(m_fd, exact.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+        ::fstatat(m_fd.get(), exact.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0)
         return name;
-    const int listFd = ::openat(m_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR* dir = listFd >= 0 ? ::fdopendir(listFd) : nullptr;
-    if (!dir) {
-        if (listFd >= 0)
-            ::close(listFd);
+    const UniqueFd listFd(::openat(m_fd.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!listFd.isOpen())
         return name;
-    }
     auto ascii = [](const char* bytes, size_t size) {
         return std::all_of(bytes, bytes + size, [](char c) { return (c & 0x80) == 0; });
     };
     const bool asciiName = ascii(exact.constData(), size_t(exact.size()));
     QString found;
-    while (const dirent* d = ::readdir(dir)) {
+    readEntries(listFd.get(), [&](const char* raw, unsigned char) {
         // Two ASCII names are compared as they are, without decoding: a big
         // folder costs one pass over its names.
-        const size_t size = std::strlen(d->d_name);
-        if (asciiName && ascii(d->d_name, size) &&
+        const size_t size = std::strlen(raw);
+        if (asciiName && ascii(raw, size) &&
             (size != size_t(exact.size()) ||
-             !std::equal(d->d_name, d->d_name + size, exact.constData(), [](char a, char b) {
+             !std::equal(raw, raw + size, exact.constData(), [](char a, char b) {
                  return upperUnit(QChar(a)) == upperUnit(QChar(b));
              })))
-            continue;
-        const QString candidate = QFile::decodeName(d->d_name);
+            return;
+        const QString candidate = QFile::decodeName(raw);
         if (!dotName(candidate) && !candidate.contains(u'\\') &&
             candidate.compare(name, Qt::CaseInsensitive) == 0 &&
             (found.isEmpty() || ntfsLess(candidate, found)))
             found = candidate;
-    }
-    ::closedir(dir);
+    });
     return found.isEmpty() ? name : found;
 }
 
 std::uint32_t Folder::entryAttributes(const QString& name) const {
     const QByteArray n = QFile::encodeName(name);
     struct stat st;
-    if (!isOpen() || !plainName(name) || ::fstatat(m_fd, n.constData(), &st, 0) != 0)
+    if (!isOpen() || !plainName(name) || ::fstatat(m_fd.get(), n.constData(), &st, 0) != 0)
         return InvalidAttributes;
     std::uint32_t attributes =
         attributesFromStat(st) | xattrBits(QFile::encodeName(m_hostPath) + '/' + n, true);
@@ -330,34 +307,14 @@ std::uint32_t Folder::entryAttributes(const QString& name) const {
 
 QByteArray Folder::readHead(const QString& name, qint64 size, int* error) const {
     *error = NoError;
-    if (m_fd < 0 || name.contains(u'/') || name.contains(u'\\')) {
+    if (!isOpen() || name.contains(u'/') || name.contains(u'\\')) {
         *error = ErrInvalidName;
         return {};
     }
-    // Non-blocking, so that a pipe without a writer cannot hang a walk.
-    const int fd = ::openat(m_fd, QFile::encodeName(name).constData(),
-                            O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-    if (fd < 0) {
-        *error = winErrorFromErrno(errno);
-        return {};
-    }
-    QByteArray head(size, '\0');
-    qint64 have = 0;
-    while (have < size) {
-        const ssize_t n = ::read(fd, head.data() + have, size_t(size - have));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            *error = winErrorFromErrno(errno);
-        if (n <= 0)
-            break;
-        have += n;
-    }
-    ::close(fd);
-    if (*error != NoError)
-        return {};
-    head.truncate(have);
-    return head;
+    // Never through a link; a pipe, a socket or a device is no file to read.
+    const UniqueFd fd = host::openShared(m_fd.get(), QFile::encodeName(name), O_RDONLY | O_NOFOLLOW,
+                                         true, 0, error);
+    return fd.isOpen() ? host::readUpTo(fd.get(), size, error) : QByteArray();
 }
 
 } // namespace platform

@@ -3,6 +3,7 @@
 #include "platform/Attributes.h"
 #include "platform/Errors.h"
 #include "platform/Folder.h"
+#include "platform/HostFile.h"
 #include "platform/NameRules.h"
 
 #include <QFile>
@@ -27,7 +28,7 @@ Replacement Folder::replace(const QString& name, int* error) const {
     const QString held = entryName(name);
     const QByteArray target = QFile::encodeName(held);
     struct stat st;
-    if (::fstatat(m_fd, target.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (::fstatat(m_fd.get(), target.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
         if (S_ISDIR(st.st_mode)) {
             *error = ErrAccessDenied;
             return replacement;
@@ -36,15 +37,16 @@ Replacement Folder::replace(const QString& name, int* error) const {
         // use (the source of a copy, say) is refused as that file would be.
         const bool link = S_ISLNK(st.st_mode);
         struct stat target_st;
-        const bool regular = link ? ::fstatat(m_fd, target.constData(), &target_st, 0) == 0 &&
+        const bool regular = link ? ::fstatat(m_fd.get(), target.constData(), &target_st, 0) == 0 &&
                                         S_ISREG(target_st.st_mode)
                                   : S_ISREG(st.st_mode);
         if (regular) {
             File existing;
-            existing.m_fd = ::openat(m_fd, target.constData(),
-                                     O_RDONLY | O_NONBLOCK | O_CLOEXEC | (link ? 0 : O_NOFOLLOW));
-            if (existing.m_fd >= 0 && ::flock(existing.m_fd, LOCK_EX | LOCK_NB) != 0) {
-                *error = ErrSharingViolation;
+            int opening = NoError;
+            existing.m_fd = host::openShared(m_fd.get(), target, O_RDONLY | (link ? 0 : O_NOFOLLOW),
+                                             true, LOCK_EX, &opening);
+            if (opening == ErrSharingViolation) {
+                *error = opening;
                 return replacement;
             }
             const std::uint32_t attributes = link ? 0 : entryAttributes(held);
@@ -61,8 +63,8 @@ Replacement Folder::replace(const QString& name, int* error) const {
         return replacement;
     }
 
-    replacement.m_dirFd = ::fcntl(m_fd, F_DUPFD_CLOEXEC, 0);
-    if (replacement.m_dirFd < 0) {
+    replacement.m_dirFd.reset(::fcntl(m_fd.get(), F_DUPFD_CLOEXEC, 0));
+    if (!replacement.m_dirFd.isOpen()) {
         *error = winErrorFromErrno(errno);
         return replacement;
     }
@@ -71,10 +73,10 @@ Replacement Folder::replace(const QString& name, int* error) const {
         const QByteArray temporary =
             "~" + QByteArray::number(::getpid()) + "-" + QByteArray::number(i) + ".tmp";
         // O_EXCL: a name already there, even a dangling link, is never used.
-        const int fd = ::openat(replacement.m_dirFd, temporary.constData(),
-                                O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            replacement.m_file.m_fd = fd;
+        UniqueFd fd(::openat(replacement.m_dirFd.get(), temporary.constData(),
+                             O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+        if (fd.isOpen()) {
+            replacement.m_file.m_fd = std::move(fd);
             replacement.m_temporary = temporary;
             return replacement;
         }
@@ -89,24 +91,18 @@ Replacement Folder::replace(const QString& name, int* error) const {
 
 Replacement::~Replacement() {
     discard();
-    if (m_dirFd >= 0)
-        ::close(m_dirFd);
 }
 
 Replacement::Replacement(Replacement&& other) noexcept
-    : m_dirFd(std::exchange(other.m_dirFd, -1)), m_temporary(std::move(other.m_temporary)),
+    : m_dirFd(std::move(other.m_dirFd)), m_temporary(std::exchange(other.m_temporary, {})),
       m_target(std::move(other.m_target)), m_file(std::move(other.m_file)),
-      m_replaced(std::move(other.m_replaced)) {
-    other.m_temporary.clear();
-}
+      m_replaced(std::move(other.m_replaced)) {}
 
 Replacement& Replacement::operator=(Replacement&& other) noexcept {
     if (this != &other) {
         discard();
-        if (m_dirFd >= 0)
-            ::close(m_dirFd);
-        m_dirFd = std::exchange(other.m_dirFd, -1);
-        m_temporary = std::exchange(other.m_temporary, QByteArray());
+        m_dirFd = std::move(other.m_dirFd);
+        m_temporary = std::exchange(other.m_temporary, {});
         m_target = std::move(other.m_target);
         m_file = std::move(other.m_file);
         m_replaced = std::move(other.m_replaced);
@@ -116,8 +112,8 @@ Replacement& Replacement::operator=(Replacement&& other) noexcept {
 
 void Replacement::discard() {
     m_file.close();
-    if (!m_temporary.isEmpty() && m_dirFd >= 0)
-        ::unlinkat(m_dirFd, m_temporary.constData(), 0);
+    if (!m_temporary.isEmpty() && m_dirFd.isOpen())
+        ::unlinkat(m_dirFd.get(), m_temporary.constData(), 0);
     m_temporary.clear();
     m_replaced.close();
 }
@@ -127,7 +123,7 @@ int Replacement::commit() {
         return ErrAccessDenied;
     int result = m_file.close();
     if (result == NoError &&
-        ::renameat(m_dirFd, m_temporary.constData(), m_dirFd, m_target.constData()) != 0)
+        ::renameat(m_dirFd.get(), m_temporary.constData(), m_dirFd.get(), m_target.constData()) != 0)
         result = winErrorFromErrno(errno);
     if (result != NoError) {
         discard();
@@ -136,11 +132,9 @@ int Replacement::commit() {
     m_temporary.clear();
     m_replaced.close();
     // The new name itself must reach the disk too.
-    const int dirFd = ::openat(m_dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
+    const UniqueFd dirFd(::openat(m_dirFd.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dirFd.isOpen())
+        ::fsync(dirFd.get());
     return NoError;
 }
 

@@ -18,8 +18,6 @@ class Replacement {
 public:
     Replacement() = default;
     ~Replacement();
-    Replacement(const Replacement&) = delete;
-    Replacement& operator=(const Replacement&) = delete;
     Replacement(Replacement&& other) noexcept;
     Replacement& operator=(Replacement&& other) noexcept;
 
@@ -34,7 +32,7 @@ private:
     friend class Folder;
     void discard();
 
-    int m_dirFd = -1; // O_PATH, the folder's own
+    UniqueFd m_dirFd; // O_PATH, the folder's own
     QByteArray m_temporary;
     QByteArray m_target;
     File m_file;
