@@ -16,6 +16,9 @@
 namespace platform {
 
 UpdateFile UpdateFile::open(const QString& path, bool writable, int* error) {
+    int spare;
+    if (!error)
+        error = &spare;
     UpdateFile file;
     *error = NoError;
     const QString host = toHostPath(path, error);
@@ -34,6 +37,9 @@ UpdateFile UpdateFile::open(const QString& path, bool writable, int* error) {
 }
 
 qint64 UpdateFile::readAt(qint64 offset, char* buffer, qint64 size, int* error) {
+    int spare;
+    if (!error)
+        error = &spare;
     *error = NoError;
     for (;;) {
         const ssize_t n = ::pread(m_fd.get(), buffer, size_t(size), off_t(offset));

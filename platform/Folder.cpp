@@ -306,6 +306,9 @@ std::uint32_t Folder::entryAttributes(const QString& name) const {
 }
 
 QByteArray Folder::readHead(const QString& name, qint64 size, int* error) const {
+    int spare;
+    if (!error)
+        error = &spare;
     *error = NoError;
     if (!isOpen() || name.contains(u'/') || name.contains(u'\\')) {
         *error = ErrInvalidName;

@@ -41,6 +41,9 @@ namespace host {
 
 UniqueFd openShared(int dir, const QByteArray& name, int flags, bool regularOnly, int lock,
                     int* error) {
+    int spare;
+    if (!error)
+        error = &spare;
     UniqueFd fd(::openat(dir, name.constData(), flags | O_CLOEXEC | O_NONBLOCK, 0666));
     if (!fd.isOpen()) {
         *error = winErrorFromErrno(errno);
@@ -64,6 +67,9 @@ UniqueFd openShared(int dir, const QByteArray& name, int flags, bool regularOnly
 }
 
 QByteArray readUpTo(int fd, qint64 size, int* error) {
+    int spare;
+    if (!error)
+        error = &spare;
     QByteArray bytes(size, Qt::Uninitialized);
     qint64 have = 0;
     while (have < size) {
@@ -85,6 +91,9 @@ QByteArray readUpTo(int fd, qint64 size, int* error) {
 } // namespace host
 
 File File::openRead(const QString& path, int* error) {
+    int spare;
+    if (!error)
+        error = &spare;
     File file;
     *error = NoError;
     const QString host = toHostPath(path, error);
@@ -96,6 +105,9 @@ File File::openRead(const QString& path, int* error) {
 }
 
 File File::create(const QString& path, int* error) {
+    int spare;
+    if (!error)
+        error = &spare;
     File file;
     *error = NoError;
     const QString host = toHostPath(path, error);
@@ -119,6 +131,9 @@ File File::create(const QString& path, int* error) {
 }
 
 qint64 File::read(char* buffer, qint64 size, int* error) {
+    int spare;
+    if (!error)
+        error = &spare;
     *error = NoError;
     size = limitedSize(size);
     for (;;) {
@@ -133,6 +148,9 @@ qint64 File::read(char* buffer, qint64 size, int* error) {
 }
 
 qint64 File::write(const char* buffer, qint64 size, int* error) {
+    int spare;
+    if (!error)
+        error = &spare;
     *error = NoError;
     qint64 done = 0;
     while (done < size) {
@@ -149,6 +167,9 @@ qint64 File::write(const char* buffer, qint64 size, int* error) {
 }
 
 qint64 File::copyTo(File& out, qint64 size, int* error) {
+    int spare;
+    if (!error)
+        error = &spare;
     *error = NoError;
     size = limitedSize(size);
     for (;;) {

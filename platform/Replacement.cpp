@@ -19,6 +19,9 @@ namespace platform {
 using host::plainName;
 
 Replacement Folder::replace(const QString& name, int* error) const {
+    int spare;
+    if (!error)
+        error = &spare;
     Replacement replacement;
     *error = NoError;
     if (!isOpen() || !plainName(name)) {

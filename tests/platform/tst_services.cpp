@@ -8,6 +8,7 @@
 #include "platform/Drives.h"
 #include "platform/Errors.h"
 #include "platform/FileSystem.h"
+#include "platform/FileUpdate.h"
 #include "platform/Ini.h"
 #include "platform/Process.h"
 #include "platform/WorkingFolder.h"
@@ -194,6 +195,25 @@ private slots:
         const File file = File::openRead(winPath, &error);
         QCOMPARE(error, expectedError);
         QVERIFY(!file.isOpen());
+    }
+
+    // Every error slot may be left out: the failure still shows in the value.
+    void failuresWithoutErrorSlot() {
+        TempDrives drives;
+        drives.addDrive(u'C');
+        const QString missing = QStringLiteral("C:\\Absent\\a.txt");
+        QVERIFY(!File::openRead(missing, nullptr).isOpen());
+        QVERIFY(!File::create(missing, nullptr).isOpen());
+        QVERIFY(!UpdateFile::open(missing, true, nullptr).isOpen());
+        const Folder root = Folder::open(QStringLiteral("C:\\"));
+        QVERIFY(root.readHead(QStringLiteral("absent"), 4, nullptr).isNull());
+        QVERIFY(!root.replace(QStringLiteral("a/b"), nullptr).isOpen());
+        File closed;
+        char byte = 0;
+        QCOMPARE(closed.read(&byte, 1, nullptr), -1);
+        QCOMPARE(closed.write(&byte, 1, nullptr), -1);
+        UpdateFile none;
+        QCOMPARE(none.readAt(0, &byte, 1, nullptr), -1);
     }
 
     void createRefused_data() {
