@@ -3,31 +3,23 @@
 #include "platform/Ansi.h"
 #include "platform/Drives.h"
 #include "platform/Errors.h"
-#include "platform/HostFile.h"
+#include "platform/WholeFile.h"
 
-#include <QFile>
 #include <QStringDecoder>
 
-#include <cerrno>
-#include <fcntl.h>
 #include <optional>
 
 namespace platform {
 
 namespace {
 
-// A settings file is read only when it is a regular file (a named pipe would
-// wait for a writer for ever, a link to a device would never end) of
-// reasonable size.
+// A settings file is read through the one guarded opening: a named pipe
+// never waits for a writer, and a link to a device or a huge file is not
+// read at all.
 std::optional<QByteArray> readSettingsFile(const QString& host) {
     int error = NoError;
-    const UniqueFd fd = host::openShared(AT_FDCWD, QFile::encodeName(host), O_RDONLY | O_NOCTTY,
-                                         true, 0, &error);
-    if (!fd.isOpen())
-        return std::nullopt;
-    // One byte more than the limit tells a file over it, or one that grew since.
-    QByteArray bytes = host::readUpTo(fd.get(), MaxIniFileSize + 1, &error);
-    if (error != NoError || bytes.size() > MaxIniFileSize)
+    QByteArray bytes = readRegularFile(host, MaxIniFileSize, &error);
+    if (error != NoError)
         return std::nullopt;
     return bytes;
 }
@@ -103,7 +95,11 @@ std::optional<QString> findValue(QStringView text, QStringView section, QStringV
         if (!inSection)
             continue;
         const qsizetype equals = line.indexOf(u'=');
-        const QStringView name = equals < 0 ? line : trimmed(line.first(equals));
+        QStringView name = equals < 0 ? line : trimmed(line.first(equals));
+        // Names compare as C strings: a NUL ends the file's name where it
+        // stands, blanks before it included; "=value" is the empty name's.
+        if (const qsizetype nul = name.indexOf(QChar(u'\0')); nul >= 0)
+            name.truncate(nul);
         if (!sameName(name, key))
             continue;
         // A key without "=" has no value, and hides a later one.
@@ -118,9 +114,15 @@ std::optional<QString> findValue(QStringView text, QStringView section, QStringV
 
 QString readIniString(const QString& iniPath, const QString& section, const QString& key,
                       const QString& defaultValue) {
-    const QStringView wantedSection = trimmed(section);
-    const QStringView wantedKey = trimmed(key);
-    if (wantedSection.isEmpty() || wantedKey.isEmpty())
+    // The names asked for are C strings too: each ends at its first NUL.
+    const auto asAsked = [](const QString& name) {
+        const qsizetype nul = name.indexOf(QChar(u'\0'));
+        return trimmed(nul < 0 ? QStringView(name) : QStringView(name).first(nul));
+    };
+    const QStringView wantedSection = asAsked(section);
+    // An empty key, or one of blanks only, asks for the line "=value".
+    const QStringView wantedKey = asAsked(key);
+    if (wantedSection.isEmpty())
         return defaultValue;
     const QString host = toHostPath(iniPath);
     if (host.isEmpty())

@@ -9,7 +9,11 @@
 #include <QFile>
 
 #include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <dirent.h>
 #include <fcntl.h>
+#include <memory>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,6 +21,75 @@
 namespace platform {
 
 using host::plainName;
+
+namespace {
+
+std::function<void(ReplacementStep)>& replacementHook() {
+    static std::function<void(ReplacementStep)> hook;
+    return hook;
+}
+
+void tell(ReplacementStep step) {
+    if (replacementHook())
+        replacementHook()(step);
+}
+
+// "~<pid>-<n>.tmp": the temporary names replacements use; the pid, or 0.
+pid_t temporaryNameOwner(const char* name) {
+    unsigned long pid = 0, n = 0;
+    int end = 0;
+    if (std::sscanf(name, "~%lu-%lu.tmp%n", &pid, &n, &end) != 2 || name[end] != '\0' ||
+        name[1] < '0' || name[1] > '9')
+        return 0;
+    return pid_t(pid);
+}
+
+// Names the new file (written without one) under an unused temporary name.
+QByteArray nameUnnamed(int fd, int dirFd) {
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+    for (int i = 0; i < 1000; ++i) {
+        const QByteArray temporary =
+            "~" + QByteArray::number(::getpid()) + "-" + QByteArray::number(i) + ".tmp";
+        if (::linkat(AT_FDCWD, self.constData(), dirFd, temporary.constData(),
+                     AT_SYMLINK_FOLLOW) == 0)
+            return temporary;
+        if (errno != EEXIST)
+            return {};
+    }
+    errno = EEXIST;
+    return {};
+}
+
+} // namespace
+
+void setReplacementHookForTests(std::function<void(ReplacementStep)> hook) {
+    replacementHook() = std::move(hook);
+}
+
+int Folder::removeStaleReplacements() const {
+    if (!isOpen() || !m_readable)
+        return 0;
+    UniqueFd listFd(::openat(m_fd.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    DIR* opened = listFd.isOpen() ? ::fdopendir(listFd.get()) : nullptr;
+    if (!opened)
+        return 0;
+    listFd.release(); // the listing owns it now
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(opened, ::closedir);
+    int removed = 0;
+    while (const dirent* d = ::readdir(dir.get())) {
+        const pid_t owner = temporaryNameOwner(d->d_name);
+        struct stat st;
+        // Only this user's plain files, and only when their process is gone:
+        // a replacement still being written elsewhere keeps its file.
+        if (owner <= 0 || ::fstatat(m_fd.get(), d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(st.st_mode) || st.st_uid != ::getuid() || owner == ::getpid() ||
+            ::kill(owner, 0) == 0 || errno != ESRCH)
+            continue;
+        if (::unlinkat(m_fd.get(), d->d_name, 0) == 0)
+            ++removed;
+    }
+    return removed;
+}
 
 Replacement Folder::replace(const QString& name, int* error) const {
     int spare;
@@ -43,6 +116,8 @@ Replacement Folder::replace(const QString& name, int* error) const {
         const bool regular = link ? ::fstatat(m_fd.get(), target.constData(), &target_st, 0) == 0 &&
                                         S_ISREG(target_st.st_mode)
                                   : S_ISREG(st.st_mode);
+        if (regular && !link)
+            replacement.m_mode = int(st.st_mode & 07777);
         if (regular) {
             File existing;
             int opening = NoError;
@@ -72,6 +147,20 @@ Replacement Folder::replace(const QString& name, int* error) const {
         return replacement;
     }
     replacement.m_target = target;
+    // Without a name, nothing can be left behind in the folder whatever
+    // becomes of this process; not every file system writes so.
+    UniqueFd unnamed(
+        ::openat(replacement.m_dirFd.get(), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666));
+    if (unnamed.isOpen()) {
+        replacement.m_file.m_fd = std::move(unnamed);
+        if (!replacement.keepMode(error))
+            replacement = Replacement();
+        return replacement;
+    }
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+        *error = winErrorFromErrno(errno);
+        return replacement;
+    }
     for (int i = 0; i < 1000; ++i) {
         const QByteArray temporary =
             "~" + QByteArray::number(::getpid()) + "-" + QByteArray::number(i) + ".tmp";
@@ -81,6 +170,8 @@ Replacement Folder::replace(const QString& name, int* error) const {
         if (fd.isOpen()) {
             replacement.m_file.m_fd = std::move(fd);
             replacement.m_temporary = temporary;
+            if (!replacement.keepMode(error))
+                replacement = Replacement();
             return replacement;
         }
         if (errno != EEXIST) {
@@ -92,13 +183,20 @@ Replacement Folder::replace(const QString& name, int* error) const {
     return replacement;
 }
 
+bool Replacement::keepMode(int* error) {
+    if (m_mode < 0 || ::fchmod(m_file.m_fd.get(), mode_t(m_mode)) == 0)
+        return true;
+    *error = winErrorFromErrno(errno);
+    return false;
+}
+
 Replacement::~Replacement() {
     discard();
 }
 
 Replacement::Replacement(Replacement&& other) noexcept
     : m_dirFd(std::move(other.m_dirFd)), m_temporary(std::exchange(other.m_temporary, {})),
-      m_target(std::move(other.m_target)), m_file(std::move(other.m_file)),
+      m_target(std::move(other.m_target)), m_mode(other.m_mode), m_file(std::move(other.m_file)),
       m_replaced(std::move(other.m_replaced)) {}
 
 Replacement& Replacement::operator=(Replacement&& other) noexcept {
@@ -107,6 +205,7 @@ Replacement& Replacement::operator=(Replacement&& other) noexcept {
         m_dirFd = std::move(other.m_dirFd);
         m_temporary = std::exchange(other.m_temporary, {});
         m_target = std::move(other.m_target);
+        m_mode = other.m_mode;
         m_file = std::move(other.m_file);
         m_replaced = std::move(other.m_replaced);
     }
@@ -122,9 +221,28 @@ void Replacement::discard() {
 }
 
 int Replacement::commit() {
-    if (m_temporary.isEmpty() || !m_file.isOpen())
+    if (!m_file.isOpen())
         return ErrAccessDenied;
-    int result = m_file.close();
+    // The bytes reach the disk before any name does, so that a crash leaves
+    // the old file or the whole new one, never a part of it.
+    int result = NoError;
+    if (m_temporary.isEmpty()) {
+        if (::fsync(m_file.m_fd.get()) != 0)
+            result = winErrorFromErrno(errno);
+        if (result == NoError) {
+            tell(ReplacementStep::Flushed);
+            m_temporary = nameUnnamed(m_file.m_fd.get(), m_dirFd.get());
+            if (m_temporary.isEmpty())
+                result = winErrorFromErrno(errno);
+        }
+        const int closed = m_file.close();
+        if (result == NoError)
+            result = closed;
+    } else {
+        result = m_file.close();
+        if (result == NoError)
+            tell(ReplacementStep::Flushed);
+    }
     if (result == NoError &&
         ::renameat(m_dirFd.get(), m_temporary.constData(), m_dirFd.get(), m_target.constData()) != 0)
         result = winErrorFromErrno(errno);
@@ -132,6 +250,7 @@ int Replacement::commit() {
         discard();
         return result;
     }
+    tell(ReplacementStep::Renamed);
     m_temporary.clear();
     m_replaced.close();
     // The new name itself must reach the disk too.

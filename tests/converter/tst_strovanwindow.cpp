@@ -1,3 +1,4 @@
+#include "Readable.h"
 #include "TempDrives.h"
 
 #include "common/SuiteInfo.h"
@@ -12,6 +13,7 @@
 #include "toolkit/MessageBox.h"
 #include "toolkit/Widgets.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -19,6 +21,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QScopeGuard>
+#include <QScreen>
 #include <QStringDecoder>
 #include <QTest>
 #include <QTimer>
@@ -117,6 +121,11 @@ private slots:
     void looks();
     void windowPlacement();
     void tabOrder();
+    void accessibleNames_data();
+    void accessibleNames();
+    void readableUnderAnyTheme_data();
+    void readableUnderAnyTheme();
+    void addressWithoutBrowserIsSaid();
     void startsOnTheStartFolder();
     void selectorsAreLinked();
     void preselection_data();
@@ -269,7 +278,13 @@ void TestStrovanWindow::windowPlacement() {
     form->show();
     QVERIFY(QTest::qWaitForWindowExposed(form.get()));
     QCOMPARE(form->frameGeometry().size(), QSize(813, 405));
-    QCOMPARE(form->frameGeometry().topLeft(), QPoint(0, 0));
+    // Centred on the screen, its title bar on it even when the screen is narrower.
+    const QRect available = form->screen()->availableGeometry();
+    const QRect frame = form->frameGeometry();
+    QVERIFY(frame.left() >= available.left() && frame.top() >= available.top());
+    QVERIFY(qAbs(frame.center().y() - available.center().y()) <= 1);
+    if (frame.width() <= available.width())
+        QVERIFY(qAbs(frame.center().x() - available.center().x()) <= 1);
 }
 
 void TestStrovanWindow::tabOrder() {
@@ -281,9 +296,59 @@ void TestStrovanWindow::tabOrder() {
             order << w;
         w = w->nextInFocusChain();
     } while (w != form->DCB);
-    const QList<QWidget*> expected{form->DCB,      form->DLB,     form->FLB,    form->Edit1,
-                                   form->BtAction, form->BitBtn1, form->BtAide, form->BtMenu};
+    // Reading order: the selectors column by column, the buttons left to
+    // right, the file name, the two addresses.
+    const QList<QWidget*> expected{form->DCB,    form->DLB,    form->FLB,     form->BtAction,
+                                   form->BtAide, form->BtMenu, form->BitBtn1, form->Edit1,
+                                   form->Label5, form->Label6};
     QCOMPARE(order, expected);
+}
+
+void TestStrovanWindow::accessibleNames_data() {
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<int>("role");
+    QTest::addColumn<QString>("name");
+    // The fields take their names from the labels beside them.
+    QTest::newRow("folders") << "DLB" << int(QAccessible::List) << "Répertoire";
+    QTest::newRow("files") << "FLB" << int(QAccessible::List) << "Fichiers";
+    QTest::newRow("file name") << "Edit1" << int(QAccessible::EditableText) << "Fichier";
+    QTest::newRow("address B") << "Label5" << int(QAccessible::Link) << suite::addressB();
+}
+
+void TestStrovanWindow::accessibleNames() {
+    QFETCH(QString, control);
+    QFETCH(int, role);
+    QFETCH(QString, name);
+    const auto form = makeWindow();
+    QWidget* w = form->findChild<QWidget*>(control);
+    QVERIFY(w);
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(w);
+    QVERIFY(face);
+    QCOMPARE(int(face->role()), role);
+    QCOMPARE(face->text(QAccessible::Name), name);
+    QCOMPARE(form->Label3->buddy(), form->Edit1);
+}
+
+void TestStrovanWindow::readableUnderAnyTheme_data() {
+    testsupport::addThemeRows();
+}
+
+void TestStrovanWindow::readableUnderAnyTheme() {
+    QFETCH(QPalette, theme);
+    const testsupport::ThemePalette applied(theme);
+    const auto form = makeWindow();
+    QCOMPARE(testsupport::unreadableControls(form.get()), QStringList());
+}
+
+void TestStrovanWindow::addressWithoutBrowserIsSaid() {
+    BoxRecorder boxes;
+    platform::setOpenHook([](const QString&) { return false; });
+    const auto restore = qScopeGuard([] { platform::setOpenHook({}); });
+    const auto form = makeWindow();
+    QTest::keyClick(form->Label6, Qt::Key_Space); // the keyboard follows a link too
+    QCOMPARE(boxes.boxes.size(), 1);
+    QVERIFY(boxes.boxes[0].text.contains(QStringLiteral("navigateur Web")));
+    QVERIFY(boxes.boxes[0].text.contains(suite::addressB()));
 }
 
 void TestStrovanWindow::startsOnTheStartFolder() {
@@ -529,7 +594,7 @@ void TestStrovanWindow::helpOpensTheDocument() {
     form->DLB->setDirectory(QStringLiteral("X:\\Site")); // the window folder stays
     Recorder recorder;
     QTest::mouseClick(form->BtAide, Qt::LeftButton);
-    QCOMPARE(recorder.opened, QStringList{host});
+    QTRY_COMPARE(recorder.opened, QStringList{host});
     QVERIFY(recorder.starts.isEmpty());
 }
 
@@ -644,18 +709,28 @@ void TestStrovanWindow::asksBeforeRenamingForeignFolders() {
 void TestStrovanWindow::endReport_data() {
     QTest::addColumn<int>("collisions");
     QTest::addColumn<QStringList>("failureLines"); // the last lines of the box
-    QTest::newRow("no failure") << 0 << QStringList{"Dates d'enregistrement rétablies : 0"};
+    QTest::addColumn<bool>("wide");                // MOVFFF.MOI says 16:9, and its clip is no video
+    QTest::newRow("no failure") << 0 << QStringList{"Dates d'enregistrement rétablies : 0"}
+                                << false;
     QTest::newRow("one failure") << 1
                                  << QStringList{"Échecs :",
-                                                "PRG0001\\MOV000.MOD : ce nom existe déjà"};
+                                                "PRG0001\\MOV000.MOD : ce nom existe déjà"}
+                                 << false;
     QTest::newRow("22 failures") << 22
                                  << QStringList{"PRG0001\\MOV013.MOD : ce nom existe déjà",
-                                                "… et 2 autres"};
+                                                "… et 2 autres"}
+                                 << false;
+    QTest::newRow("no program stream")
+        << 0
+        << QStringList{"Échecs :", "PRG0001\\MOV4095.MPG : pas une vidéo MPEG-2 en flux de "
+                                   "programme, fichier d'index MOVFFF.MOI conservé"}
+        << true;
 }
 
 void TestStrovanWindow::endReport() {
     QFETCH(int, collisions);
     QFETCH(QStringList, failureLines);
+    QFETCH(bool, wide);
     const QString prg = QStringLiteral("C:\\Camescope\\PRG001\\");
     for (int i = 0; i < collisions; ++i) {
         const QString counter = QString::number(i, 16).toUpper().rightJustified(3, u'0');
@@ -665,7 +740,8 @@ void TestStrovanWindow::endReport() {
                             "taken");
     }
     m_drives->writeFile(prg + QStringLiteral("MOVFFF.MOD"), "clip");
-    m_drives->writeFile(prg + QStringLiteral("MOVFFF.MOI"), "index");
+    m_drives->writeFile(prg + QStringLiteral("MOVFFF.MOI"),
+                        wide ? QByteArray("V6") + QByteArray(0x7E, '\0') + "\x54" : "index");
     const auto form = makeWindow();
     form->DLB->setDirectory(QStringLiteral("C:\\Camescope"));
     BoxRecorder boxes;
@@ -675,10 +751,10 @@ void TestStrovanWindow::endReport() {
     QCOMPARE(lines.mid(0, 4),
              (QStringList{"Transformation terminée dans C:\\Camescope :",
                           "Dossiers d'enregistrement renommés : 1", "Clips renommés : 1",
-                          "Fichiers d'index supprimés : 1"}));
+                          QStringLiteral("Fichiers d'index supprimés : %1").arg(wide ? 0 : 1)}));
     QCOMPARE(lines.mid(lines.size() - failureLines.size()), failureLines);
     QCOMPARE(boxes.boxes.first().icon,
-             collisions ? toolkit::BoxIcon::Warning : toolkit::BoxIcon::Information);
+             collisions || wide ? toolkit::BoxIcon::Warning : toolkit::BoxIcon::Information);
 }
 
 QTEST_MAIN(TestStrovanWindow)

@@ -3,7 +3,7 @@
 // program, and the script that lays out a demo suite.
 
 #include "AutorunIni.h"
-#include "common/AutorunCodePage.h"
+#include "common/AutorunEncoding.h"
 #include "common/SuiteLayout.h"
 
 #include <QDir>
@@ -13,6 +13,7 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QStringDecoder>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <QTest>
@@ -140,6 +141,8 @@ private slots:
     void mhtDocuments_data();
     void mhtDocuments();
     void helpPageLinks();
+    void documentsSayWhatTheConverterDoes_data();
+    void documentsSayWhatTheConverterDoes();
 
     void zolvexIsAStaticWindowsGuiProgram();
 
@@ -159,65 +162,72 @@ private:
 void TestSuite::autorunValue_data() {
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<bool>("found");
-    QTest::addColumn<QByteArray>("page");
-    QTest::addColumn<bool>("utf8");
+    QTest::addColumn<QString>("page");
 
     QTest::newRow("as the launcher writes it")
         << QByteArray("[Autorun]\r\nOPEN=Zolvex.exe\r\nICON=site.ico\r\nHTM=index.htm\r\n") << true
-        << QByteArray("index.htm") << false;
+        << QStringLiteral("index.htm");
     QTest::newRow("names in another case")
-        << QByteArray("[AUTORUN]\r\nhtm=Index.HTM\r\n") << true << QByteArray("Index.HTM") << false;
+        << QByteArray("[AUTORUN]\r\nhtm=Index.HTM\r\n") << true << QStringLiteral("Index.HTM");
     QTest::newRow("blanks around names and value")
         << QByteArray("  [ autorun ]  \r\n \tHTM  =  accueil.htm  \r\n") << true
-        << QByteArray("accueil.htm") << false;
+        << QStringLiteral("accueil.htm");
     QTest::newRow("line feeds only, no end on the last line")
         << QByteArray("[Autorun]\nOPEN=Zolvex.exe\nHTM=index.htm") << true
-        << QByteArray("index.htm") << false;
+        << QStringLiteral("index.htm");
     QTest::newRow("empty value is a value")
-        << QByteArray("[Autorun]\r\nHTM=\r\n") << true << QByteArray() << false;
+        << QByteArray("[Autorun]\r\nHTM=\r\n") << true << QString();
     QTest::newRow("value holding an equals sign")
-        << QByteArray("[Autorun]\r\nHTM=a=b.htm\r\n") << true << QByteArray("a=b.htm") << false;
+        << QByteArray("[Autorun]\r\nHTM=a=b.htm\r\n") << true << QStringLiteral("a=b.htm");
     QTest::newRow("quoted value") << QByteArray("[Autorun]\r\nHTM=\"page d'accueil.htm\"\r\n")
-                                  << true << QByteArray("page d'accueil.htm") << false;
-    QTest::newRow("first of two lines") << QByteArray("[Autorun]\r\nHTM=a.htm\r\nHTM=b.htm\r\n")
-                                        << true << QByteArray("a.htm") << false;
-    QTest::newRow("Windows-1252 bytes kept as they are")
-        << QByteArray("[Autorun]\r\nHTM=\xe9t\xe9.htm\r\n") << true << QByteArray("\xe9t\xe9.htm")
-        << false;
+                                  << true << QStringLiteral("page d'accueil.htm");
+    QTest::newRow("first of two lines")
+        << QByteArray("[Autorun]\r\nHTM=a.htm\r\nHTM=b.htm\r\n") << true << QStringLiteral("a.htm");
+    QTest::newRow("Windows-1252 whatever the machine's code page")
+        << QByteArray("[Autorun]\r\nHTM=\xe9t\xe9_\x80.htm\r\n") << true
+        << QStringLiteral("été_€.htm");
     QTest::newRow("UTF-8 with byte-order mark")
         << QByteArray("\xEF\xBB\xBF[Autorun]\r\nHTM=\xc3\xa9t\xc3\xa9.htm\r\n") << true
-        << QByteArray("\xc3\xa9t\xc3\xa9.htm") << true;
+        << QStringLiteral("été.htm");
+    QTest::newRow("UTF-8, broken sequences")
+        << QByteArray("\xEF\xBB\xBF[Autorun]\r\nHTM=a\xc3\xe0\x80\xf5\x80.htm\r\n") << true
+        << QStringLiteral("a\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD.htm");
+    const auto utf16 = [](const QString& text) {
+        return QByteArray("\xFF\xFE") + QStringEncoder(QStringEncoder::Utf16LE).encode(text);
+    };
+    QTest::newRow("UTF-16 with byte-order mark")
+        << utf16(QStringLiteral("[Autorun]\r\nICON=a.ico\r\nHTM=Москва 😀.htm\r\n")) << true
+        << QStringLiteral("Москва 😀.htm");
+    QTest::newRow("UTF-16, odd last byte")
+        << utf16(QStringLiteral("[autorun]\nhtm = 'łódź.htm'\n")) + 'x' << true
+        << QStringLiteral("łódź.htm");
 
-    QTest::newRow("empty file") << QByteArray() << false << QByteArray() << false;
+    QTest::newRow("empty file") << QByteArray() << false << QString();
     QTest::newRow("no HTM line") << QByteArray("[Autorun]\r\nOPEN=Zolvex.exe\r\nICON=site.ico\r\n")
-                                 << false << QByteArray() << false;
+                                 << false << QString();
     QTest::newRow("line before any section")
-        << QByteArray("HTM=a.htm\r\n[Autorun]\r\n") << false << QByteArray() << false;
+        << QByteArray("HTM=a.htm\r\n[Autorun]\r\n") << false << QString();
     QTest::newRow("line in another section")
         << QByteArray("[Autorun]\r\nOPEN=Zolvex.exe\r\n[Autre]\r\nHTM=a.htm\r\n") << false
-        << QByteArray() << false;
+        << QString();
     QTest::newRow("longer keys are other keys")
-        << QByteArray("[Autorun]\r\nHTML=a.htm\r\nHTM2=b.htm\r\n") << false << QByteArray()
-        << false;
+        << QByteArray("[Autorun]\r\nHTML=a.htm\r\nHTM2=b.htm\r\n") << false << QString();
     QTest::newRow("commented out")
-        << QByteArray("[Autorun]\r\n;HTM=a.htm\r\n") << false << QByteArray() << false;
+        << QByteArray("[Autorun]\r\n;HTM=a.htm\r\n") << false << QString();
     QTest::newRow("key without equals sign")
-        << QByteArray("[Autorun]\r\nHTM index.htm\r\n") << false << QByteArray() << false;
+        << QByteArray("[Autorun]\r\nHTM index.htm\r\n") << false << QString();
 }
 
 void TestSuite::autorunValue() {
     QFETCH(QByteArray, file);
     QFETCH(bool, found);
-    QFETCH(QByteArray, page);
-    QFETCH(bool, utf8);
+    QFETCH(QString, page);
 
     const auto value =
-        zolvex::findIniValue(std::string_view(file.constData(), file.size()), "Autorun", "HTM");
+        zolvex::findIniValue(std::string_view(file.constData(), file.size()), u"Autorun", u"HTM");
     QCOMPARE(value.has_value(), found);
-    if (value) {
-        QCOMPARE(QByteArray::fromStdString(value->text), page);
-        QCOMPARE(value->utf8, utf8);
-    }
+    if (value)
+        QCOMPARE(QString::fromStdU16String(*value), page);
 }
 
 // The disc's program decodes every byte as the code page named by the shared
@@ -230,7 +240,7 @@ void TestSuite::autorunCodePageDecodesAsItsName() {
     QVERIFY(reference.isValid());
     const QString expected =
         reference.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
-    const QString decoded = QString::fromStdU16String(zolvex::fromAutorunCodePage(bytes));
+    const QString decoded = QString::fromStdU16String(autorun::decode(bytes));
     QCOMPARE(decoded.size(), expected.size());
     for (qsizetype i = 0; i < decoded.size(); ++i)
         QVERIFY2(decoded[i] == expected[i], qPrintable(QString::number(0x20 + i, 16)));
@@ -405,6 +415,71 @@ void TestSuite::helpPageLinks() {
     QVERIFY(!utf8.hasError());
     QVERIFY(html.contains(QLatin1String("<meta charset=\"utf-8\">")));
     QCOMPARE(brokenAnchors(html), QStringList());
+}
+
+namespace {
+
+// The text a reader sees in a document, blanks and line ends as single
+// spaces: a phrase is found wherever the lines were broken.
+QString readableText(const QString& path) {
+    const QByteArray bytes = readAll(path);
+    QString text;
+    if (path.endsWith(QLatin1String(".pdf"))) {
+        // Each line is a string shown with Tj, in WinAnsi, which agrees with
+        // Latin-1 on every letter the documents use.
+        static const QRegularExpression shown(QStringLiteral(R"re(\(((?:[^\\)]|\\.)*)\) Tj)re"));
+        static const QRegularExpression escape(QStringLiteral(R"re(\\([0-7]{3}|.))re"));
+        for (const auto& line : shown.globalMatch(QString::fromLatin1(bytes))) {
+            QString piece = line.captured(1);
+            QString plain;
+            qsizetype at = 0;
+            for (const auto& e : escape.globalMatch(piece)) {
+                plain += piece.mid(at, e.capturedStart() - at);
+                const QString code = e.captured(1);
+                plain += code.size() == 3 ? QChar(code.toInt(nullptr, 8)) : code.at(0);
+                at = e.capturedEnd();
+            }
+            text += plain + piece.mid(at) + u' ';
+        }
+    } else {
+        text = QString::fromUtf8(
+            path.endsWith(QLatin1String(".mht")) ? quotedPrintableDecoded(bytes) : bytes);
+    }
+    return text.simplified();
+}
+
+} // namespace
+
+void TestSuite::documentsSayWhatTheConverterDoes_data() {
+    QTest::addColumn<QString>("document"); // below the repository
+    QTest::addColumn<QStringList>("phrases");
+    // 16:9, the dates, the question, the progress and its button, the report.
+    const QStringList french{
+        QStringLiteral("16:9"),         QStringLiteral("date d'enregistrement"),
+        QStringLiteral("confirmation"), QStringLiteral("progression"),
+        QStringLiteral("Annuler"),      QStringLiteral("bilan")};
+    for (const char* document :
+         {"suite/docs/src/strovan.html", "suite/docs/Strovan.mht", "suite/docs/Tavrin.htm",
+          "suite/docs/PresRequis.pdf", "dist/linux/strovan.1.in",
+          "dist/linux/example.orvane.Strovan.metainfo.xml.in"})
+        QTest::newRow(document) << QString::fromLatin1(document) << french;
+    // The package's description is written in English.
+    QTest::newRow("cmake/Packaging.cmake")
+        << QStringLiteral("cmake/Packaging.cmake")
+        << QStringList{QStringLiteral("16:9"),        QStringLiteral("recording date"),
+                       QStringLiteral("asks before"), QStringLiteral("progress"),
+                       QStringLiteral("Annuler"),     QStringLiteral("report")};
+}
+
+void TestSuite::documentsSayWhatTheConverterDoes() {
+    QFETCH(QString, document);
+    QFETCH(QStringList, phrases);
+    const QString text = readableText(suiteSource + QStringLiteral("/../") + document);
+    QVERIFY(!text.isEmpty());
+    for (const QString& phrase : phrases)
+        QVERIFY2(text.contains(phrase, Qt::CaseInsensitive), qPrintable(phrase));
+    // What it did before asking and before its progress window, said no more.
+    QVERIFY(!text.contains(QStringLiteral("sans demander de confirmation")));
 }
 
 // --- The autorun program, cross-built for Windows ------------------------------
