@@ -11,8 +11,10 @@
 // - A function with nothing to return returns that code (setCurrentFolder,
 //   moveFile, deleteFile, startProgram, shellExecute, openDocument...).
 // - A function that produces a value returns it, and tells a failure through
-//   a trailing `int* error` (which may be null); the value is then empty, null
-//   or closed.
+//   a trailing `int* error`; the value is then empty, null or closed. Every
+//   such `error` may be null, in every function: it is checked before it is
+//   written (a function that writes it in many places first points a null one
+//   at a spare of its own: `int spare; if (!error) error = &spare;`).
 // - A plain question answers bool (fileExists, driveReady): what cannot be
 //   read is "no". fileAttributes answers InvalidAttributes, as Windows does.
 // The layers above choose what the user sees: raiseIfError turns a code into

@@ -13,7 +13,6 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <utility>
 
 namespace platform {
 
@@ -28,41 +27,19 @@ bool writableMode(mode_t mode) {
 
 } // namespace
 
-UpdateFile::~UpdateFile() {
-    if (m_fd >= 0)
-        ::close(m_fd);
-}
-
-UpdateFile::UpdateFile(UpdateFile&& other) noexcept
-    : m_fd(std::exchange(other.m_fd, -1)), m_readFault(other.m_readFault),
-      m_flushFault(other.m_flushFault) {}
-
-UpdateFile& UpdateFile::operator=(UpdateFile&& other) noexcept {
-    if (this != &other) {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = std::exchange(other.m_fd, -1);
-        m_readFault = other.m_readFault;
-        m_flushFault = other.m_flushFault;
-    }
-    return *this;
-}
-
 UpdateFile UpdateFile::openAt(int dir, const QByteArray& name, bool writable, int* error) {
     UpdateFile file;
-    *error = NoError;
-    const int fd = host::openSharedAt(dir, name, (writable ? O_RDWR : O_RDONLY) | O_NOFOLLOW, true,
-                                      writable ? LOCK_EX : LOCK_SH, error);
-    if (fd < 0) {
+    file.m_fd = host::openShared(dir, name, (writable ? O_RDWR : O_RDONLY) | O_NOFOLLOW, true,
+                                 writable ? LOCK_EX : LOCK_SH, error);
+    if (!file.isOpen()) {
         // O_NOFOLLOW refuses a link with ELOOP: a link is not ours to change.
         if (errno == ELOOP)
             *error = ErrAccessDenied;
         return file;
     }
-    file.m_fd = fd;
     // The read-only attribute is the owner's word, even where root could write.
     struct stat st;
-    if (writable && (::fstat(fd, &st) != 0 || !writableMode(st.st_mode))) {
+    if (writable && (::fstat(file.m_fd.get(), &st) != 0 || !writableMode(st.st_mode))) {
         *error = ErrAccessDenied;
         return UpdateFile();
     }
@@ -70,6 +47,9 @@ UpdateFile UpdateFile::openAt(int dir, const QByteArray& name, bool writable, in
 }
 
 UpdateFile UpdateFile::open(const QString& path, bool writable, int* error) {
+    int spare;
+    if (!error)
+        error = &spare;
     *error = NoError;
     const QString host = toHostPath(path, error);
     if (host.isEmpty())
@@ -79,11 +59,15 @@ UpdateFile UpdateFile::open(const QString& path, bool writable, int* error) {
 
 UpdateFile UpdateFile::openIn(const Folder& folder, const QString& name, bool writable,
                               int* error) {
+    int spare;
+    if (!error)
+        error = &spare;
+    *error = NoError;
     if (!folder.isOpen() || name.isEmpty() || name.contains(u'/') || name.contains(u'\\')) {
         *error = folder.isOpen() ? ErrInvalidName : ErrPathNotFound;
         return UpdateFile();
     }
-    UpdateFile file = openAt(folder.m_fd, QFile::encodeName(name), writable, error);
+    UpdateFile file = openAt(folder.m_fd.get(), QFile::encodeName(name), writable, error);
     if (file.isOpen()) {
         const std::lock_guard lock(faultsMutex);
         file.m_readFault = name == faults.readName ? faults.readError : NoError;
@@ -93,11 +77,14 @@ UpdateFile UpdateFile::openIn(const Folder& folder, const QString& name, bool wr
 }
 
 qint64 UpdateFile::readAt(qint64 offset, char* buffer, qint64 size, int* error) {
+    int spare;
+    if (!error)
+        error = &spare;
     *error = m_readFault;
     if (m_readFault != NoError)
         return -1;
     for (;;) {
-        const ssize_t n = ::pread(m_fd, buffer, size_t(size), off_t(offset));
+        const ssize_t n = ::pread(m_fd.get(), buffer, size_t(size), off_t(offset));
         if (n >= 0)
             return n;
         if (errno != EINTR) {
@@ -110,7 +97,7 @@ qint64 UpdateFile::readAt(qint64 offset, char* buffer, qint64 size, int* error) 
 int UpdateFile::writeAt(qint64 offset, const char* buffer, qint64 size) {
     qint64 done = 0;
     while (done < size) {
-        const ssize_t n = ::pwrite(m_fd, buffer + done, size_t(size - done), off_t(offset + done));
+        const ssize_t n = ::pwrite(m_fd.get(), buffer + done, size_t(size - done), off_t(offset + done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -126,19 +113,19 @@ int UpdateFile::setModificationTime(const QDateTime& time) {
         {0, UTIME_OMIT},
         {time_t(ms / 1000), long(ms % 1000) * 1000000L},
     };
-    return ::futimens(m_fd, times) == 0 ? NoError : winErrorFromErrno(errno);
+    return ::futimens(m_fd.get(), times) == 0 ? NoError : winErrorFromErrno(errno);
 }
 
 int UpdateFile::flush() {
     if (m_flushFault != NoError)
         return m_flushFault;
-    return ::fsync(m_fd) == 0 ? NoError : winErrorFromErrno(errno);
+    return ::fsync(m_fd.get()) == 0 ? NoError : winErrorFromErrno(errno);
 }
 
 bool readOnlyEntry(const Folder& folder, const QString& name) {
     struct stat st;
     return folder.isOpen() && !name.contains(u'/') &&
-           ::fstatat(folder.m_fd, QFile::encodeName(name).constData(), &st,
+           ::fstatat(folder.m_fd.get(), QFile::encodeName(name).constData(), &st,
                      AT_SYMLINK_NOFOLLOW) == 0 &&
            S_ISREG(st.st_mode) && !writableMode(st.st_mode);
 }

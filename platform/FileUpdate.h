@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/UniqueFd.h"
+
 #include <QDateTime>
 #include <QString>
 
@@ -11,13 +13,6 @@ class Folder;
 
 class UpdateFile {
 public:
-    UpdateFile() = default;
-    ~UpdateFile();
-    UpdateFile(const UpdateFile&) = delete;
-    UpdateFile& operator=(const UpdateFile&) = delete;
-    UpdateFile(UpdateFile&& other) noexcept;
-    UpdateFile& operator=(UpdateFile&& other) noexcept;
-
     // Opens an existing file at a Windows path, for writing when writable (a
     // read-only file then fails with ErrAccessDenied), else for reading only.
     // A file another program holds fails with ErrSharingViolation; a link or
@@ -27,7 +22,7 @@ public:
     // up, in that folder, whatever has become of the folder's path since.
     static UpdateFile openIn(const Folder& folder, const QString& name, bool writable, int* error);
 
-    bool isOpen() const { return m_fd >= 0; }
+    bool isOpen() const { return m_fd.isOpen(); }
     // Bytes read at offset (0 at end of file), or -1 with *error set.
     qint64 readAt(qint64 offset, char* buffer, qint64 size, int* error);
     // Writes all of buffer at offset; returns a Windows error code.
@@ -40,7 +35,7 @@ public:
 private:
     static UpdateFile openAt(int dir, const QByteArray& name, bool writable, int* error);
 
-    int m_fd = -1;
+    UniqueFd m_fd;
     int m_readFault = 0; // see setCardFaultsForTests
     int m_flushFault = 0;
 };

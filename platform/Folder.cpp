@@ -3,6 +3,7 @@
 #include "platform/Drives.h"
 #include "platform/EntryOps.h"
 #include "platform/Errors.h"
+#include "platform/HostFile.h"
 #include "platform/NameRules.h"
 #include "platform/WinPath.h"
 #include "platform/WorkingFolder.h"
@@ -84,6 +85,12 @@ int openFolder(int at, const char* path, int flags, bool* readable) {
     return fd;
 }
 
+// The folder open as folderFd, opened again for a reading of its own: its
+// offset is not shared with the folder's handle (which may be O_PATH).
+UniqueFd openListing(int folderFd) {
+    return UniqueFd(::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+}
+
 } // namespace
 
 QList<DirEntry> listFolder(const QString& pattern, int* error) {
@@ -93,42 +100,18 @@ QList<DirEntry> listFolder(const QString& pattern, int* error) {
     return folder.isOpen() ? folder.list(mask, error) : QList<DirEntry>();
 }
 
-Folder::~Folder() {
-    if (m_fd >= 0)
-        ::close(m_fd);
-}
-
-Folder::Folder(Folder&& other) noexcept
-    : m_fd(std::exchange(other.m_fd, -1)), m_hostPath(std::move(other.m_hostPath)),
-      m_driveRoot(other.m_driveRoot), m_readable(other.m_readable),
-      m_hiddenSystem(other.m_hiddenSystem), m_names(std::move(other.m_names)) {}
-
-Folder& Folder::operator=(Folder&& other) noexcept {
-    if (this != &other) {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = std::exchange(other.m_fd, -1);
-        m_hostPath = std::move(other.m_hostPath);
-        m_hiddenSystem = other.m_hiddenSystem;
-        m_names = std::move(other.m_names);
-        m_driveRoot = other.m_driveRoot;
-        m_readable = other.m_readable;
-    }
-    return *this;
-}
-
 Folder Folder::open(const QString& path, int* error) {
     Folder folder;
     int err = NoError;
     const QString full = winpath::withoutTrailingBackslash(absolutePath(path));
     const QString host = toHostPath(full, &err);
     if (!host.isEmpty()) {
-        folder.m_fd =
-            openFolder(AT_FDCWD, QFile::encodeName(host).constData(), 0, &folder.m_readable);
-        if (folder.m_fd < 0)
+        folder.m_fd.reset(
+            openFolder(AT_FDCWD, QFile::encodeName(host).constData(), 0, &folder.m_readable));
+        if (!folder.isOpen())
             err = errno == ENOENT ? ErrPathNotFound : winErrorFromErrno(errno);
     }
-    if (folder.m_fd >= 0) {
+    if (folder.isOpen()) {
         folder.m_hostPath = host;
         folder.m_driveRoot = winpath::isDriveRoot(full);
     }
@@ -142,8 +125,8 @@ Folder Folder::openSubfolder(const QString& name, int* error) const {
     int err = ErrPathNotFound;
     if (isOpen() && plainName(name)) {
         const QByteArray n = QFile::encodeName(name);
-        folder.m_fd = openFolder(m_fd, n.constData(), O_NOFOLLOW, &folder.m_readable);
-        if (folder.m_fd >= 0) {
+        folder.m_fd.reset(openFolder(m_fd.get(), n.constData(), O_NOFOLLOW, &folder.m_readable));
+        if (folder.isOpen()) {
             folder.m_hostPath = m_hostPath + u'/' + name;
             err = NoError;
         } else {
@@ -152,7 +135,7 @@ Folder Folder::openSubfolder(const QString& name, int* error) const {
             // With O_NOFOLLOW a link is no folder: ENOTDIR. Refused, as a
             // folder that may not be entered.
             const bool link = failure == ENOTDIR &&
-                              ::fstatat(m_fd, n.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                              ::fstatat(m_fd.get(), n.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
                               S_ISLNK(st.st_mode);
             err = link                ? ErrAccessDenied
                   : failure == ENOENT ? ErrPathNotFound
@@ -173,7 +156,10 @@ QList<DirEntry> Folder::read(const QString& mask, bool kindsOnly, bool foldersOn
         return entries;
     }
     // Opened O_PATH because reading was refused: ask again, it may be allowed now.
-    const int fd = m_readable ? m_fd : ::openat(m_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    UniqueFd reopened;
+    if (!m_readable)
+        reopened = openListing(m_fd.get());
+    const int fd = m_readable ? m_fd.get() : reopened.get();
     if (fd < 0) {
         if (error)
             *error = winErrorFromErrno(errno);
@@ -193,16 +179,16 @@ QList<DirEntry> Folder::read(const QString& mask, bool kindsOnly, bool foldersOn
         if (kindsOnly && type != DT_UNKNOWN && type != DT_LNK) {
             // The listing itself tells the kind: no lookup of the entry.
             entry.attributes = type == DT_DIR ? AttrDirectory : AttrArchive;
-        } else if (::fstatat(m_fd, raw, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        } else if (::fstatat(m_fd.get(), raw, &st, AT_SYMLINK_NOFOLLOW) != 0) {
             return; // vanished since it was listed
         } else if (S_ISLNK(st.st_mode)) {
             struct stat target;
-            const bool toFolder = ::fstatat(m_fd, raw, &target, 0) == 0 && S_ISDIR(target.st_mode);
+            const bool toFolder = ::fstatat(m_fd.get(), raw, &target, 0) == 0 && S_ISDIR(target.st_mode);
             entry.attributes = AttrReparsePoint | (toFolder ? AttrDirectory : AttrArchive);
         } else {
             entry.attributes = attributesFromStat(st);
             if (!kindsOnly)
-                entry.attributes |= m_hiddenSystem.read(m_fd, raw, false);
+                entry.attributes |= m_hiddenSystem.read(m_fd.get(), raw, false);
         }
         if (foldersOnly && !entry.isFolder())
             return;
@@ -210,8 +196,6 @@ QList<DirEntry> Folder::read(const QString& mask, bool kindsOnly, bool foldersOn
             entry.attributes |= AttrHidden;
         entries.append(std::move(entry));
     });
-    if (fd != m_fd)
-        ::close(fd);
     if (failure != 0) {
         if (error)
             *error = winErrorFromErrno(failure);
@@ -246,13 +230,13 @@ QList<DirEntry> Folder::listUnsorted(bool foldersOnly, int* error) const {
 }
 
 bool Folder::keepsHiddenSystem() const {
-    return !isOpen() || m_hiddenSystem.keeps(m_fd);
+    return !isOpen() || m_hiddenSystem.keeps(m_fd.get());
 }
 
 std::uint32_t Folder::hiddenSystem(const QString& name) const {
     if (!isOpen() || !plainName(name))
         return 0;
-    return m_hiddenSystem.read(m_fd, encodedName(name).constData(), false);
+    return m_hiddenSystem.read(m_fd.get(), encodedName(name).constData(), false);
 }
 
 int Folder::moveEntry(const QString& from, const QString& to) {
@@ -263,11 +247,11 @@ int Folder::moveEntry(const QString& from, const QString& to) {
     const QByteArray f = QFile::encodeName(from), t = QFile::encodeName(to);
     if (f == t) {
         struct stat st;
-        return ::fstatat(m_fd, f.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0
+        return ::fstatat(m_fd.get(), f.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0
                    ? NoError
                    : winErrorFromErrno(errno);
     }
-    return renameNoReplace(m_fd, f.constData(), m_fd, t.constData());
+    return renameNoReplace(m_fd.get(), f.constData(), m_fd.get(), t.constData());
 }
 
 int Folder::deleteEntry(const QString& name) {
@@ -275,35 +259,28 @@ int Folder::deleteEntry(const QString& name) {
         return ErrPathNotFound;
     if (!plainName(name))
         return ErrInvalidName;
-    return deleteAt(m_fd, encodedName(name).constData());
+    return deleteAt(m_fd.get(), encodedName(name).constData());
 }
 
 // One reading of a folder's names, kept current by inotify: names added
 // since are in added, names removed since in removed (a name both listed and
 // added again is in both lists; the listing's copy is then passed over).
 struct Folder::NameWatch {
-    int notices = -1;
+    UniqueFd notices;
     bool listed = false;
     std::string listing; // the names, each ending in a NUL
     std::unordered_set<std::string> added, removed;
-
-    ~NameWatch() {
-        if (notices >= 0)
-            ::close(notices);
-    }
 
     void relist(int folderFd) {
         drain(); // what came before is in the new reading
         listing.clear();
         added.clear();
         removed.clear();
-        const int fd = ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        listed = fd >= 0 && readEntries(fd, [&](const char* raw, unsigned char) {
-                                if (!dotName(raw))
-                                    listing.append(raw, std::strlen(raw) + 1);
-                            }) == 0;
-        if (fd >= 0)
-            ::close(fd);
+        const UniqueFd fd = openListing(folderFd);
+        listed = fd.isOpen() && readEntries(fd.get(), [&](const char* raw, unsigned char) {
+                                    if (!dotName(raw))
+                                        listing.append(raw, std::strlen(raw) + 1);
+                                }) == 0;
     }
 
     // Applies the notices that came since; false when some were lost (the
@@ -313,7 +290,7 @@ struct Folder::NameWatch {
         alignas(inotify_event) char buffer[16 * 1024];
         bool whole = true;
         for (;;) {
-            const ssize_t n = ::read(notices, buffer, sizeof buffer);
+            const ssize_t n = ::read(notices.get(), buffer, sizeof buffer);
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0)
@@ -361,12 +338,12 @@ void Folder::watchNames() {
     if (!isOpen() || m_names)
         return;
     std::unique_ptr<NameWatch, NameWatchEnd> watch(new NameWatch);
-    watch->notices = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (watch->notices < 0)
+    watch->notices.reset(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+    if (!watch->notices.isOpen())
         return;
     // The folder as this handle holds it, wherever its path leads now.
-    const std::string self = "/proc/self/fd/" + std::to_string(m_fd);
-    if (::inotify_add_watch(watch->notices, self.c_str(),
+    const std::string self = "/proc/self/fd/" + std::to_string(m_fd.get());
+    if (::inotify_add_watch(watch->notices.get(), self.c_str(),
                             IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF |
                                 IN_ONLYDIR) < 0)
         return;
@@ -377,7 +354,7 @@ QString Folder::entryName(const QString& name) const {
     const QByteArray exact = QFile::encodeName(name);
     struct stat st;
     if (!isOpen() || !plainName(name) ||
-        ::fstatat(m_fd, exact.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+        ::fstatat(m_fd.get(), exact.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0)
         return name;
     auto ascii = [](const char* bytes, size_t size) {
         return std::all_of(bytes, bytes + size, [](char c) { return (c & 0x80) == 0; });
@@ -407,26 +384,22 @@ QString Folder::entryName(const QString& name) const {
 bool Folder::forEachName(const std::function<void(const char*)>& take) const {
     if (!isOpen())
         return false;
-    if (m_names && m_names->forEach(m_fd, take))
+    if (m_names && m_names->forEach(m_fd.get(), take))
         return true;
-    const int listFd = ::openat(m_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (listFd < 0)
-        return false;
-    const int failure = readEntries(listFd, [&](const char* raw, unsigned char) {
-        if (!dotName(raw))
-            take(raw);
-    });
-    ::close(listFd);
-    return failure == 0;
+    const UniqueFd listFd = openListing(m_fd.get());
+    return listFd.isOpen() && readEntries(listFd.get(), [&](const char* raw, unsigned char) {
+                                  if (!dotName(raw))
+                                      take(raw);
+                              }) == 0;
 }
 
 std::uint32_t Folder::entryAttributes(const QString& name) const {
     const QByteArray n = QFile::encodeName(name);
     struct stat st;
-    if (!isOpen() || !plainName(name) || ::fstatat(m_fd, n.constData(), &st, 0) != 0)
+    if (!isOpen() || !plainName(name) || ::fstatat(m_fd.get(), n.constData(), &st, 0) != 0)
         return InvalidAttributes;
     std::uint32_t attributes =
-        attributesFromStat(st) | m_hiddenSystem.read(m_fd, n.constData(), true);
+        attributesFromStat(st) | m_hiddenSystem.read(m_fd.get(), n.constData(), true);
     if (name.startsWith(u'.'))
         attributes |= AttrHidden;
     return attributes;

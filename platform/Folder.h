@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Attributes.h"
+#include "platform/UniqueFd.h"
 
 #include <QByteArray>
 #include <QList>
@@ -34,13 +35,6 @@ class Replacement;
 // Closed by its destructor.
 class Folder {
 public:
-    Folder() = default;
-    ~Folder();
-    Folder(const Folder&) = delete;
-    Folder& operator=(const Folder&) = delete;
-    Folder(Folder&& other) noexcept;
-    Folder& operator=(Folder&& other) noexcept;
-
     // The folder at a Windows path (a drive root too; a link on the way is
     // followed, as any path is). Sets *error when it cannot be reached.
     static Folder open(const QString& path, int* error = nullptr);
@@ -48,7 +42,7 @@ public:
     // folder fails with ErrAccessDenied.
     Folder openSubfolder(const QString& name, int* error = nullptr) const;
 
-    bool isOpen() const { return m_fd >= 0; }
+    bool isOpen() const { return m_fd.isOpen(); }
     // As listFolder with this folder and mask ("*.*" for every entry). With
     // kindsOnly, the attributes tell only folder, link and file (AttrArchive),
     // which most file systems give with the names: a walk that needs no more
@@ -107,7 +101,7 @@ private:
         void operator()(NameWatch* watch) const;
     };
 
-    int m_fd = -1; // open for reading, or O_PATH when the folder may not be read
+    UniqueFd m_fd; // open for reading, or O_PATH when the folder may not be read
     QString m_hostPath;
     bool m_driveRoot = false;
     bool m_readable = false;

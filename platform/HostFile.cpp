@@ -29,66 +29,85 @@ void setReadLimitForTests(qint64 limit) {
     readLimit = limit;
 }
 
-File::~File() {
-    close();
-}
-
-File::File(File&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
-
 File& File::operator=(File&& other) noexcept {
     if (this != &other) {
         close();
-        m_fd = std::exchange(other.m_fd, -1);
+        m_fd = std::move(other.m_fd);
     }
     return *this;
 }
 
 namespace host {
 
-int openShared(const QByteArray& host, int flags, bool regularOnly, int lock, int* error) {
-    return openSharedAt(AT_FDCWD, host, flags, regularOnly, lock, error);
-}
-
-int openSharedAt(int dir, const QByteArray& name, int flags, bool regularOnly, int lock,
-                 int* error) {
-    const int fd = ::openat(dir, name.constData(), flags | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
+UniqueFd openShared(int dir, const QByteArray& name, int flags, bool regularOnly, int lock,
+                    int* error) {
+    int spare;
+    if (!error)
+        error = &spare;
+    UniqueFd fd(::openat(dir, name.constData(), flags | O_CLOEXEC | O_NONBLOCK, 0666));
+    if (!fd.isOpen()) {
         *error = winErrorFromErrno(errno);
-        return -1;
+        return fd;
     }
     struct stat st;
     const bool readable =
-        ::fstat(fd, &st) == 0 &&
+        ::fstat(fd.get(), &st) == 0 &&
         (regularOnly ? S_ISREG(st.st_mode)
                      : !S_ISDIR(st.st_mode) && !S_ISFIFO(st.st_mode) && !S_ISSOCK(st.st_mode));
     if (!readable) {
-        ::close(fd);
         *error = ErrAccessDenied;
-        return -1;
+        return {};
     }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    if (::flock(fd, lock | LOCK_NB) != 0) {
-        ::close(fd);
+    ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
+    if (lock != 0 && ::flock(fd.get(), lock | LOCK_NB) != 0) {
         *error = ErrSharingViolation;
-        return -1;
+        return {};
     }
     return fd;
+}
+
+QByteArray readUpTo(int fd, qint64 size, int* error) {
+    int spare;
+    if (!error)
+        error = &spare;
+    QByteArray bytes(size, Qt::Uninitialized);
+    qint64 have = 0;
+    while (have < size) {
+        const ssize_t n = ::read(fd, bytes.data() + have, size_t(size - have));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            *error = winErrorFromErrno(errno);
+            return {};
+        }
+        if (n == 0)
+            break;
+        have += n;
+    }
+    bytes.truncate(have);
+    return bytes;
 }
 
 } // namespace host
 
 File File::openRead(const QString& path, int* error) {
+    int spare;
+    if (!error)
+        error = &spare;
     File file;
     *error = NoError;
     const QString host = toHostPath(path, error);
     if (host.isEmpty())
         return file;
     // Plain files and devices are read.
-    file.m_fd = host::openShared(QFile::encodeName(host), O_RDONLY, false, LOCK_SH, error);
+    file.m_fd = host::openShared(AT_FDCWD, QFile::encodeName(host), O_RDONLY, false, LOCK_SH, error);
     return file;
 }
 
 File File::create(const QString& path, int* error) {
+    int spare;
+    if (!error)
+        error = &spare;
     File file;
     *error = NoError;
     const QString host = toHostPath(path, error);
@@ -102,31 +121,23 @@ File File::create(const QString& path, int* error) {
     }
     // Not O_TRUNC: a file open elsewhere must be left as it is, so truncate
     // only once the exclusive lock is ours.
-    const int fd = ::open(QFile::encodeName(host).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) {
+    file.m_fd =
+        host::openShared(AT_FDCWD, QFile::encodeName(host), O_RDWR | O_CREAT, false, LOCK_EX, error);
+    if (file.isRegular() && ::ftruncate(file.m_fd.get(), 0) != 0) {
         *error = winErrorFromErrno(errno);
-        return file;
+        file.m_fd.reset();
     }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
-        *error = ErrSharingViolation;
-        return file;
-    }
-    struct stat st;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::ftruncate(fd, 0) != 0) {
-        *error = winErrorFromErrno(errno);
-        ::close(fd);
-        return file;
-    }
-    file.m_fd = fd;
     return file;
 }
 
 qint64 File::read(char* buffer, qint64 size, int* error) {
+    int spare;
+    if (!error)
+        error = &spare;
     *error = NoError;
     size = limitedSize(size);
     for (;;) {
-        const ssize_t n = ::read(m_fd, buffer, size_t(size));
+        const ssize_t n = ::read(m_fd.get(), buffer, size_t(size));
         if (n >= 0)
             return n;
         if (errno != EINTR) {
@@ -137,10 +148,13 @@ qint64 File::read(char* buffer, qint64 size, int* error) {
 }
 
 qint64 File::write(const char* buffer, qint64 size, int* error) {
+    int spare;
+    if (!error)
+        error = &spare;
     *error = NoError;
     qint64 done = 0;
     while (done < size) {
-        const ssize_t n = ::write(m_fd, buffer + done, size_t(size - done));
+        const ssize_t n = ::write(m_fd.get(), buffer + done, size_t(size - done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
@@ -153,10 +167,13 @@ qint64 File::write(const char* buffer, qint64 size, int* error) {
 }
 
 qint64 File::copyTo(File& out, qint64 size, int* error) {
+    int spare;
+    if (!error)
+        error = &spare;
     *error = NoError;
     size = limitedSize(size);
     for (;;) {
-        const ssize_t n = ::copy_file_range(m_fd, nullptr, out.m_fd, nullptr, size_t(size), 0);
+        const ssize_t n = ::copy_file_range(m_fd.get(), nullptr, out.m_fd.get(), nullptr, size_t(size), 0);
         if (n >= 0)
             return n;
         switch (errno) {
@@ -180,19 +197,19 @@ qint64 File::copyTo(File& out, qint64 size, int* error) {
 
 bool File::isRegular() const {
     struct stat st;
-    return m_fd >= 0 && ::fstat(m_fd, &st) == 0 && S_ISREG(st.st_mode);
+    return m_fd.isOpen() && ::fstat(m_fd.get(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 int File::close() {
-    if (m_fd < 0)
+    if (!m_fd.isOpen())
         return NoError;
     int result = NoError;
-    const int flags = ::fcntl(m_fd, F_GETFL);
-    if (flags >= 0 && (flags & O_ACCMODE) != O_RDONLY && ::fsync(m_fd) != 0 && errno != EINVAL)
+    const int flags = ::fcntl(m_fd.get(), F_GETFL);
+    if (flags >= 0 && (flags & O_ACCMODE) != O_RDONLY && ::fsync(m_fd.get()) != 0 &&
+        errno != EINVAL)
         result = winErrorFromErrno(errno);
-    if (::close(m_fd) != 0 && result == NoError)
+    if (!m_fd.close() && result == NoError)
         result = winErrorFromErrno(errno);
-    m_fd = -1;
     return result;
 }
 

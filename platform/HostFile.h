@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/UniqueFd.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -10,10 +12,8 @@ namespace platform {
 class File {
 public:
     File() = default;
-    ~File();
-    File(const File&) = delete;
-    File& operator=(const File&) = delete;
-    File(File&& other) noexcept;
+    ~File() { close(); }
+    File(File&& other) noexcept = default;
     File& operator=(File&& other) noexcept;
 
     // Opens an existing file for reading, others may read it too.
@@ -23,7 +23,7 @@ public:
     // ErrAccessDenied / ErrSharingViolation and is left as it was.
     static File create(const QString& path, int* error);
 
-    bool isOpen() const { return m_fd >= 0; }
+    bool isOpen() const { return m_fd.isOpen(); }
     // Bytes read (0 at end of file), or -1 with *error set.
     qint64 read(char* buffer, qint64 size, int* error);
     // Bytes written, or -1 with *error set.
@@ -43,7 +43,7 @@ public:
 private:
     friend class Folder;
     friend class Replacement;
-    int m_fd = -1;
+    UniqueFd m_fd;
 };
 
 // For tests: each read or copy step moves at most limit bytes (0: no limit),
@@ -52,20 +52,25 @@ void setReadLimitForTests(qint64 limit);
 
 } // namespace platform
 
-// Inside platform/ only: the one way a host file is opened for the Windows
-// file services (File, UpdateFile).
+// Inside platform/ only: the one way a host file is opened, for the Windows
+// file services (File, UpdateFile, Replacement) and every reader (the head of
+// a folder's entry, the profiles).
 namespace platform::host {
 
-// Opens host with flags (O_CLOEXEC and O_NONBLOCK added, so that a pipe
-// without a writer cannot hang the program), refuses what is not a plain
-// file (regularOnly) or what cannot be read as one (a folder, a pipe, a
-// socket), then takes the Windows sharing lock (LOCK_SH or LOCK_EX): a file
-// held elsewhere fails with ErrSharingViolation. Returns the descriptor, in
-// blocking mode again, or -1 with *error set.
-int openShared(const QByteArray& host, int flags, bool regularOnly, int lock, int* error);
-// As openShared, for the entry name of the open folder dir: no path is
-// looked up again (O_NOFOLLOW, where wanted, is the caller's to add).
-int openSharedAt(int dir, const QByteArray& name, int flags, bool regularOnly, int lock,
-                 int* error);
+// Opens name in the folder open as dir (AT_FDCWD: name is a host path) with
+// flags (O_CLOEXEC and O_NONBLOCK added, so that a pipe without a writer
+// cannot hang the program; O_NOFOLLOW where a last link must not be
+// followed; O_CREAT makes the file with mode 0666), refuses what is not a
+// plain file (regularOnly) or what cannot be read as one (a folder, a pipe, a
+// socket), then takes the Windows sharing lock (LOCK_SH or LOCK_EX; 0 for a
+// reader that shares with everyone): a file held elsewhere fails with
+// ErrSharingViolation. Returns the descriptor, in blocking mode again, or
+// none with *error set.
+UniqueFd openShared(int dir, const QByteArray& name, int flags, bool regularOnly, int lock,
+                    int* error);
+
+// Up to size bytes from fd's position on (fewer at the end of the file); a
+// null array with *error set when they cannot be read.
+QByteArray readUpTo(int fd, qint64 size, int* error);
 
 } // namespace platform::host

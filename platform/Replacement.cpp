@@ -3,6 +3,7 @@
 #include "platform/Attributes.h"
 #include "platform/Errors.h"
 #include "platform/Folder.h"
+#include "platform/HostFile.h"
 #include "platform/NameRules.h"
 
 #include <QFile>
@@ -12,6 +13,7 @@
 #include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
+#include <memory>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -73,17 +75,20 @@ int Folder::removeStaleReplacements() const {
         struct stat st;
         // Only this user's plain files, and only when their process is gone:
         // a replacement still being written elsewhere keeps its file.
-        if (owner <= 0 || ::fstatat(m_fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+        if (owner <= 0 || ::fstatat(m_fd.get(), name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
             !S_ISREG(st.st_mode) || st.st_uid != ::getuid() || owner == ::getpid() ||
             ::kill(owner, 0) == 0 || errno != ESRCH)
             return;
-        if (::unlinkat(m_fd, name, 0) == 0)
+        if (::unlinkat(m_fd.get(), name, 0) == 0)
             ++removed;
     });
     return removed;
 }
 
 Replacement Folder::replace(const QString& name, int* error) const {
+    int spare;
+    if (!error)
+        error = &spare;
     Replacement replacement;
     *error = NoError;
     if (!isOpen() || !plainName(name)) {
@@ -93,7 +98,7 @@ Replacement Folder::replace(const QString& name, int* error) const {
     const QString held = entryName(name);
     const QByteArray target = QFile::encodeName(held);
     struct stat st;
-    if (::fstatat(m_fd, target.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (::fstatat(m_fd.get(), target.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
         if (S_ISDIR(st.st_mode)) {
             *error = ErrAccessDenied;
             return replacement;
@@ -102,17 +107,18 @@ Replacement Folder::replace(const QString& name, int* error) const {
         // use (the source of a copy, say) is refused as that file would be.
         const bool link = S_ISLNK(st.st_mode);
         struct stat target_st;
-        const bool regular = link ? ::fstatat(m_fd, target.constData(), &target_st, 0) == 0 &&
+        const bool regular = link ? ::fstatat(m_fd.get(), target.constData(), &target_st, 0) == 0 &&
                                         S_ISREG(target_st.st_mode)
                                   : S_ISREG(st.st_mode);
         if (regular && !link)
             replacement.m_mode = int(st.st_mode & 07777);
         if (regular) {
             File existing;
-            existing.m_fd = ::openat(m_fd, target.constData(),
-                                     O_RDONLY | O_NONBLOCK | O_CLOEXEC | (link ? 0 : O_NOFOLLOW));
-            if (existing.m_fd >= 0 && ::flock(existing.m_fd, LOCK_EX | LOCK_NB) != 0) {
-                *error = ErrSharingViolation;
+            int opening = NoError;
+            existing.m_fd = host::openShared(m_fd.get(), target, O_RDONLY | (link ? 0 : O_NOFOLLOW),
+                                             true, LOCK_EX, &opening);
+            if (opening == ErrSharingViolation) {
+                *error = opening;
                 return replacement;
             }
             const std::uint32_t attributes = link ? 0 : entryAttributes(held);
@@ -129,17 +135,18 @@ Replacement Folder::replace(const QString& name, int* error) const {
         return replacement;
     }
 
-    replacement.m_dirFd = ::fcntl(m_fd, F_DUPFD_CLOEXEC, 0);
-    if (replacement.m_dirFd < 0) {
+    replacement.m_dirFd.reset(::fcntl(m_fd.get(), F_DUPFD_CLOEXEC, 0));
+    if (!replacement.m_dirFd.isOpen()) {
         *error = winErrorFromErrno(errno);
         return replacement;
     }
     replacement.m_target = target;
     // Without a name, nothing can be left behind in the folder whatever
     // becomes of this process; not every file system writes so.
-    const int unnamed = ::openat(replacement.m_dirFd, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
-    if (unnamed >= 0) {
-        replacement.m_file.m_fd = unnamed;
+    UniqueFd unnamed(
+        ::openat(replacement.m_dirFd.get(), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666));
+    if (unnamed.isOpen()) {
+        replacement.m_file.m_fd = std::move(unnamed);
         if (!replacement.keepMode(error))
             replacement = Replacement();
         return replacement;
@@ -152,10 +159,10 @@ Replacement Folder::replace(const QString& name, int* error) const {
         const QByteArray temporary =
             "~" + QByteArray::number(::getpid()) + "-" + QByteArray::number(i) + ".tmp";
         // O_EXCL: a name already there, even a dangling link, is never used.
-        const int fd = ::openat(replacement.m_dirFd, temporary.constData(),
-                                O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            replacement.m_file.m_fd = fd;
+        UniqueFd fd(::openat(replacement.m_dirFd.get(), temporary.constData(),
+                             O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+        if (fd.isOpen()) {
+            replacement.m_file.m_fd = std::move(fd);
             replacement.m_temporary = temporary;
             if (!replacement.keepMode(error))
                 replacement = Replacement();
@@ -171,7 +178,7 @@ Replacement Folder::replace(const QString& name, int* error) const {
 }
 
 bool Replacement::keepMode(int* error) {
-    if (m_mode < 0 || ::fchmod(m_file.m_fd, mode_t(m_mode)) == 0)
+    if (m_mode < 0 || ::fchmod(m_file.m_fd.get(), mode_t(m_mode)) == 0)
         return true;
     *error = winErrorFromErrno(errno);
     return false;
@@ -179,24 +186,18 @@ bool Replacement::keepMode(int* error) {
 
 Replacement::~Replacement() {
     discard();
-    if (m_dirFd >= 0)
-        ::close(m_dirFd);
 }
 
 Replacement::Replacement(Replacement&& other) noexcept
-    : m_dirFd(std::exchange(other.m_dirFd, -1)), m_temporary(std::move(other.m_temporary)),
+    : m_dirFd(std::move(other.m_dirFd)), m_temporary(std::exchange(other.m_temporary, {})),
       m_target(std::move(other.m_target)), m_mode(other.m_mode), m_file(std::move(other.m_file)),
-      m_replaced(std::move(other.m_replaced)) {
-    other.m_temporary.clear();
-}
+      m_replaced(std::move(other.m_replaced)) {}
 
 Replacement& Replacement::operator=(Replacement&& other) noexcept {
     if (this != &other) {
         discard();
-        if (m_dirFd >= 0)
-            ::close(m_dirFd);
-        m_dirFd = std::exchange(other.m_dirFd, -1);
-        m_temporary = std::exchange(other.m_temporary, QByteArray());
+        m_dirFd = std::move(other.m_dirFd);
+        m_temporary = std::exchange(other.m_temporary, {});
         m_target = std::move(other.m_target);
         m_mode = other.m_mode;
         m_file = std::move(other.m_file);
@@ -207,8 +208,8 @@ Replacement& Replacement::operator=(Replacement&& other) noexcept {
 
 void Replacement::discard() {
     m_file.close();
-    if (!m_temporary.isEmpty() && m_dirFd >= 0)
-        ::unlinkat(m_dirFd, m_temporary.constData(), 0);
+    if (!m_temporary.isEmpty() && m_dirFd.isOpen())
+        ::unlinkat(m_dirFd.get(), m_temporary.constData(), 0);
     m_temporary.clear();
     m_replaced.close();
 }
@@ -220,11 +221,11 @@ int Replacement::commit() {
     // the old file or the whole new one, never a part of it.
     int result = NoError;
     if (m_temporary.isEmpty()) {
-        if (::fsync(m_file.m_fd) != 0)
+        if (::fsync(m_file.m_fd.get()) != 0)
             result = winErrorFromErrno(errno);
         if (result == NoError) {
             tell(ReplacementStep::Flushed);
-            m_temporary = nameUnnamed(m_file.m_fd, m_dirFd);
+            m_temporary = nameUnnamed(m_file.m_fd.get(), m_dirFd.get());
             if (m_temporary.isEmpty())
                 result = winErrorFromErrno(errno);
         }
@@ -237,7 +238,7 @@ int Replacement::commit() {
             tell(ReplacementStep::Flushed);
     }
     if (result == NoError &&
-        ::renameat(m_dirFd, m_temporary.constData(), m_dirFd, m_target.constData()) != 0)
+        ::renameat(m_dirFd.get(), m_temporary.constData(), m_dirFd.get(), m_target.constData()) != 0)
         result = winErrorFromErrno(errno);
     if (result != NoError) {
         discard();
@@ -247,11 +248,9 @@ int Replacement::commit() {
     m_temporary.clear();
     m_replaced.close();
     // The new name itself must reach the disk too.
-    const int dirFd = ::openat(m_dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
+    const UniqueFd dirFd(::openat(m_dirFd.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dirFd.isOpen())
+        ::fsync(dirFd.get());
     return NoError;
 }
 

@@ -23,8 +23,6 @@ class Replacement {
 public:
     Replacement() = default;
     ~Replacement();
-    Replacement(const Replacement&) = delete;
-    Replacement& operator=(const Replacement&) = delete;
     Replacement(Replacement&& other) noexcept;
     Replacement& operator=(Replacement&& other) noexcept;
 
@@ -40,7 +38,7 @@ private:
     void discard();
     bool keepMode(int* error);
 
-    int m_dirFd = -1; // O_PATH, the folder's own
+    UniqueFd m_dirFd; // O_PATH, the folder's own
     QByteArray m_temporary; // empty while the new file has no name
     QByteArray m_target;
     int m_mode = -1; // the replaced file's permissions, kept by the new one

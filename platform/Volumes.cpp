@@ -1,6 +1,7 @@
 #include "platform/Volumes.h"
 
 #include "platform/Drives.h"
+#include "platform/UniqueFd.h"
 
 #include <QDir>
 #include <QFile>
@@ -87,16 +88,16 @@ public:
 
 private:
     bool changed() {
-        if (m_fd < 0) {
-            m_fd = ::open("/proc/self/mounts", O_RDONLY | O_CLOEXEC);
+        if (!m_fd.isOpen()) {
+            m_fd.reset(::open("/proc/self/mounts", O_RDONLY | O_CLOEXEC));
             return true;
         }
-        pollfd watch{m_fd, POLLPRI, 0};
+        pollfd watch{m_fd.get(), POLLPRI, 0};
         return ::poll(&watch, 1, 0) > 0 && (watch.revents & (POLLPRI | POLLERR));
     }
 
     std::mutex m_mutex;
-    int m_fd = -1; // kept open for the program's life
+    UniqueFd m_fd; // kept open for the program's life
     QList<MountPoint> m_mounts;
 };
 

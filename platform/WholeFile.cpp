@@ -17,13 +17,13 @@ QByteArray readRegularFile(const QString& hostPath, qint64 maxSize, int* error) 
     int ignored = NoError;
     int& err = error ? *error : ignored;
     err = NoError;
-    const int fd = host::openShared(QFile::encodeName(hostPath), O_RDONLY | O_NOCTTY, true,
-                                    LOCK_SH, &err);
-    if (fd < 0)
+    const UniqueFd fd = host::openShared(AT_FDCWD, QFile::encodeName(hostPath),
+                                         O_RDONLY | O_NOCTTY, true, LOCK_SH, &err);
+    if (!fd.isOpen())
         return {};
     struct stat st {};
     QByteArray bytes;
-    if (::fstat(fd, &st) != 0) {
+    if (::fstat(fd.get(), &st) != 0) {
         err = winErrorFromErrno(errno);
     } else if (st.st_size > maxSize) {
         err = ErrFileTooLarge;
@@ -38,7 +38,7 @@ QByteArray readRegularFile(const QString& hostPath, qint64 maxSize, int* error) 
                     break;
                 bytes.resize(qsizetype(qMin<qint64>(qint64(total) * 2, maxSize + 1)));
             }
-            const ssize_t got = ::read(fd, bytes.data() + total, size_t(bytes.size() - total));
+            const ssize_t got = ::read(fd.get(), bytes.data() + total, size_t(bytes.size() - total));
             if (got < 0 && errno == EINTR)
                 continue;
             if (got < 0) {
@@ -54,7 +54,6 @@ QByteArray readRegularFile(const QString& hostPath, qint64 maxSize, int* error) 
         if (err == NoError)
             bytes.truncate(total);
     }
-    ::close(fd);
     if (err != NoError)
         return {};
     if (bytes.isNull())

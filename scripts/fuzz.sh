@@ -9,8 +9,9 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-30}
 build=${FUZZ_BUILD_DIR:-$here/build-fuzz}
+# Only the fuzzers and what they link are built: no tests, no benchmarks.
 CC=clang CXX=clang++ cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DPELMORA_FUZZ=ON >/dev/null
+    -DPELMORA_FUZZ=ON -DPELMORA_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)" --target fuzzers
 read -r -a targets <<<"${FUZZ_TARGETS:-fuzz_camcorder_name fuzz_ini fuzz_win_path fuzz_ansi fuzz_autorun fuzz_program_stream}"
 mkdir -p "$build/crashes"

@@ -4,9 +4,21 @@
 # $PACKAGE_BUILD_DIR) and checks it: it holds both programs, the suite folder,
 # the desktop entries, the metadata and the manual pages, and the desktop
 # entries, the metadata and the package pass their validators.
+#   scripts/package.sh --with-tests   # the same build also runs every test
+#                                     # before it is packaged (CI: one build
+#                                     # for both)
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${PACKAGE_BUILD_DIR:-$here/build-deb}
+with_tests=OFF
+case "${1:-}" in
+    --with-tests) with_tests=ON ;;
+    "") ;;
+    *)
+        echo "Usage : $0 [--with-tests]" >&2
+        exit 2
+        ;;
+esac
 
 "$here/scripts/setup-deps.sh"
 # What the package's build and checks need beyond the suite's own build.
@@ -28,9 +40,13 @@ export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 CXXFLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)"
 LDFLAGS="$(dpkg-buildflags --get LDFLAGS)"
 export CXXFLAGS LDFLAGS
+# The tests install nothing: the package is the same with them or without.
 cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
-    -DPELMORA_BUILD_TESTS=OFF >/dev/null
+    -DPELMORA_BUILD_TESTS=$with_tests -DPELMORA_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)"
+if [ "$with_tests" = ON ]; then
+    (cd "$build" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)")
+fi
 rm -f "$build"/pelmora_*.deb
 (cd "$build" && cpack -G DEB >/dev/null)
 deb=$(ls "$build"/pelmora_*_amd64.deb)

@@ -7,7 +7,8 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 build=${ASAN_BUILD_DIR:-$here/build-asan}
 "$here/scripts/setup-deps.sh"
 sanitize="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
-cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+# The benchmarks are not run here: not built either.
+cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELMORA_BUILD_BENCH=OFF \
     -DCMAKE_CXX_FLAGS="$sanitize" -DCMAKE_EXE_LINKER_FLAGS="$sanitize" >/dev/null
 cmake --build "$build" -j"$(nproc)"
 cd "$build"

@@ -105,15 +105,6 @@ struct Recorder {
     }
 };
 
-QByteArray utf16le(const QString& text) {
-    QByteArray bytes("\xFF\xFE");
-    for (const QChar c : text) {
-        bytes.append(char(c.unicode() & 0xFF));
-        bytes.append(char(c.unicode() >> 8));
-    }
-    return bytes;
-}
-
 } // namespace
 
 class TestStrovanWindow : public QObject {
@@ -395,33 +386,13 @@ void TestStrovanWindow::preselection_data() {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QChar>("drive");
     const QChar x(u'X'), c(u'C');
-    const QByteArray plain("[DISQUES]\r\nVirtuel=X:\r\n");
-    QTest::newRow("found") << true << plain << x;
-    QTest::newRow("names in another case") << true << QByteArray("[disques]\nVIRTUEL = X:\n") << x;
+    QTest::newRow("found") << true << QByteArray("[DISQUES]\r\nVirtuel=X:\r\n") << x;
+    // The entries begin "x:": only "X:" itself finds its drive.
     QTest::newRow("lower-case value") << true << QByteArray("[DISQUES]\nVirtuel=x:\n") << c;
-    QTest::newRow("no such drive") << true << QByteArray("[DISQUES]\nVirtuel=Q:\n") << c;
     QTest::newRow("value with a folder") << true << QByteArray("[DISQUES]\nVirtuel=X:\\\n") << c;
+    // Otherwise the window stays where it started.
+    QTest::newRow("no such drive") << true << QByteArray("[DISQUES]\nVirtuel=Q:\n") << c;
     QTest::newRow("missing file") << false << QByteArray() << c;
-    QTest::newRow("empty file") << true << QByteArray() << c;
-    QTest::newRow("missing section") << true << QByteArray("[AUTRE]\nVirtuel=X:\n") << c;
-    QTest::newRow("missing key") << true << QByteArray("[DISQUES]\nReel=X:\n") << c;
-    QByteArray binary(4096, '\0');
-    for (int i = 0; i < binary.size(); ++i)
-        binary[i] = char((i * 151 + 7) & 0xFF);
-    QTest::newRow("binary") << true << binary << c;
-    QTest::newRow("utf-8 with BOM") << true << QByteArray("\xEF\xBB\xBF") + plain << x;
-    QTest::newRow("utf-16") << true << utf16le(QString::fromLatin1(plain)) << x;
-    QByteArray large("[AUTRE]\n");
-    for (int i = 0; i < 200000; ++i)
-        large += "Cle" + QByteArray::number(i) + "=une valeur assez longue\n";
-    QTest::newRow("over the size limit") << true << large + plain << c;
-    // Read as Windows reads them.
-    QTest::newRow("quoted value") << true << QByteArray("[DISQUES]\r\nVirtuel=\"X:\"\r\n") << x;
-    QTest::newRow("text after the value")
-        << true << QByteArray("[DISQUES]\r\nVirtuel=X: ; lecteur virtuel\r\n") << c;
-    QTest::newRow("carriage returns only") << true << QByteArray("[DISQUES]\rVirtuel=X:\r") << x;
-    QTest::newRow("blanks inside the brackets")
-        << true << QByteArray("[  DISQUES  ]\r\nVirtuel=X:\r\n") << x;
 }
 
 void TestStrovanWindow::preselection() {

@@ -194,24 +194,6 @@ private slots:
                  sample.readAll());
     }
 
-    void writeReplacesAnOrdinaryFileKeepingItsName_data() {
-        QTest::addColumn<QString>("existing");
-        QTest::newRow("none") << "";
-        QTest::newRow("same name") << "Autorun.inf";
-        QTest::newRow("other case") << "AUTORUN.INF";
-    }
-    void writeReplacesAnOrdinaryFileKeepingItsName() {
-        QFETCH(QString, existing);
-        TempDrives drives;
-        const QString host = drives.addDrive(u'X');
-        if (!existing.isEmpty())
-            drives.writeFile(QStringLiteral("X:\\") + existing, QByteArray(500, 'o'));
-        WriteAutorunInf(QStringLiteral("X:\\"), "new\r\n");
-        const QString name = existing.isEmpty() ? QStringLiteral("Autorun.inf") : existing;
-        QCOMPARE(rootNames(host), QStringList{name});
-        QCOMPARE(drives.readFile(QStringLiteral("X:\\") + name), QByteArray("new\r\n"));
-    }
-
     void failedWriteLeavesNoPartialFile_data() {
         QTest::addColumn<QByteArray>("previous");
         QTest::newRow("no previous file") << QByteArray();
@@ -239,40 +221,6 @@ private slots:
         QVERIFY(raised);
         QCOMPARE(rootNames(host), before);
         QCOMPARE(drives.readFile(QStringLiteral("X:\\Autorun.inf")), previous);
-    }
-
-    void protectedOrUnwritableTargetsAreNeverReplaced_data() {
-        QTest::addColumn<int>("attributes");
-        QTest::addColumn<bool>("folder");
-        QTest::newRow("read-only") << int(platform::AttrReadOnly) << false;
-        QTest::newRow("hidden") << int(platform::AttrHidden) << false;
-        QTest::newRow("system") << int(platform::AttrSystem) << false;
-        QTest::newRow("a folder of that name") << 0 << true;
-    }
-    void protectedOrUnwritableTargetsAreNeverReplaced() {
-        QFETCH(int, attributes);
-        QFETCH(bool, folder);
-        TempDrives drives;
-        const QString host = drives.addDrive(u'X');
-        const QString target = QStringLiteral("X:\\Autorun.inf");
-        if (folder)
-            drives.makeFolder(target);
-        else
-            drives.writeFile(target, "old");
-        if (attributes)
-            QCOMPARE(platform::setFileAttributes(target, std::uint32_t(attributes)), 0);
-        const QStringList before = rootNames(host);
-        try {
-            WriteAutorunInf(QStringLiteral("X:\\"), "new\r\n");
-            QFAIL("no error raised");
-        } catch (const platform::IoError& e) {
-            QCOMPARE(e.code(), int(platform::ErrAccessDenied));
-        }
-        QCOMPARE(rootNames(host), before);
-        if (!folder) {
-            QCOMPARE(drives.readFile(target), QByteArray("old"));
-            QVERIFY(platform::fileAttributes(target) & std::uint32_t(attributes));
-        }
     }
 
     void rootThatCannotBeWrittenRaises_data() {

@@ -16,6 +16,8 @@
 
 using namespace platform;
 
+Q_DECLARE_METATYPE(platform::DriveKind)
+
 namespace {
 
 // Puts a mount list in place for the test's life; the letters given before
@@ -55,6 +57,8 @@ private slots:
     void removableDriveIsADrive();
     void removableMounts_data();
     void removableMounts();
+    void kindOfMount_data();
+    void kindOfMount();
 };
 
 void TestDriveTable::firstStartTable_data() {
@@ -194,6 +198,38 @@ void TestDriveTable::removableMounts() {
     root.replace(QStringLiteral("$USER"), QFile::decodeName(::getpwuid(::getuid())->pw_name));
     QCOMPARE(isRemovableMount(MountPoint{root, "/dev/sdb1", "vfat", {}, removableDevice}),
              removable);
+}
+
+void TestDriveTable::kindOfMount_data() {
+    QTest::addColumn<QByteArray>("type");
+    QTest::addColumn<QByteArray>("device");
+    QTest::addColumn<bool>("removable");
+    QTest::addColumn<DriveKind>("kind");
+    QTest::newRow("ext4") << QByteArray("ext4") << QByteArray("/dev/sda1") << false
+                          << DriveKind::Fixed;
+    QTest::newRow("usb stick") << QByteArray("vfat") << QByteArray("/dev/sdb1") << true
+                               << DriveKind::Removable;
+    QTest::newRow("nfs") << QByteArray("nfs4") << QByteArray("serveur:/partage") << false
+                         << DriveKind::Remote;
+    QTest::newRow("cifs") << QByteArray("cifs") << QByteArray("//serveur/Partage") << false
+                          << DriveKind::Remote;
+    QTest::newRow("sshfs") << QByteArray("fuse.sshfs") << QByteArray("moi@serveur:") << false
+                           << DriveKind::Remote;
+    QTest::newRow("dvd") << QByteArray("udf") << QByteArray("/dev/sr0") << true << DriveKind::CdRom;
+    QTest::newRow("cd by device") << QByteArray("auto") << QByteArray("/dev/sr1") << false
+                                  << DriveKind::CdRom;
+    QTest::newRow("tmpfs") << QByteArray("tmpfs") << QByteArray("tmpfs") << false
+                           << DriveKind::RamDisk;
+    QTest::newRow("overlay") << QByteArray("overlay") << QByteArray("overlay") << false
+                             << DriveKind::Fixed;
+}
+
+void TestDriveTable::kindOfMount() {
+    QFETCH(QByteArray, type);
+    QFETCH(QByteArray, device);
+    QFETCH(bool, removable);
+    QFETCH(DriveKind, kind);
+    QCOMPARE(platform::kindOfMount(type, device, removable), kind);
 }
 
 QTEST_GUILESS_MAIN(TestDriveTable)

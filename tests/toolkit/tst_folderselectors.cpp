@@ -112,8 +112,6 @@ private slots:
     void driveEntryTexts();
     void shortenFolder_data();
     void shortenFolder();
-    void kindOfMount_data();
-    void kindOfMount();
 
 private:
     std::unique_ptr<TempDrives> m_drives;
@@ -642,38 +640,6 @@ void TestFolderSelectors::shortenFolder() {
     QFETCH(QString, expected);
     const QFontMetrics metrics(QApplication::font());
     QCOMPARE(toolkit::shortenFolder(folder, metrics, metrics.horizontalAdvance(fitting)), expected);
-}
-
-void TestFolderSelectors::kindOfMount_data() {
-    QTest::addColumn<QByteArray>("type");
-    QTest::addColumn<QByteArray>("device");
-    QTest::addColumn<bool>("removable");
-    QTest::addColumn<DriveKind>("kind");
-    QTest::newRow("ext4") << QByteArray("ext4") << QByteArray("/dev/sda1") << false
-                          << DriveKind::Fixed;
-    QTest::newRow("usb stick") << QByteArray("vfat") << QByteArray("/dev/sdb1") << true
-                               << DriveKind::Removable;
-    QTest::newRow("nfs") << QByteArray("nfs4") << QByteArray("serveur:/partage") << false
-                         << DriveKind::Remote;
-    QTest::newRow("cifs") << QByteArray("cifs") << QByteArray("//serveur/Partage") << false
-                          << DriveKind::Remote;
-    QTest::newRow("sshfs") << QByteArray("fuse.sshfs") << QByteArray("moi@serveur:") << false
-                           << DriveKind::Remote;
-    QTest::newRow("dvd") << QByteArray("udf") << QByteArray("/dev/sr0") << true << DriveKind::CdRom;
-    QTest::newRow("cd by device") << QByteArray("auto") << QByteArray("/dev/sr1") << false
-                                  << DriveKind::CdRom;
-    QTest::newRow("tmpfs") << QByteArray("tmpfs") << QByteArray("tmpfs") << false
-                           << DriveKind::RamDisk;
-    QTest::newRow("overlay") << QByteArray("overlay") << QByteArray("overlay") << false
-                             << DriveKind::Fixed;
-}
-
-void TestFolderSelectors::kindOfMount() {
-    QFETCH(QByteArray, type);
-    QFETCH(QByteArray, device);
-    QFETCH(bool, removable);
-    QFETCH(DriveKind, kind);
-    QCOMPARE(platform::kindOfMount(type, device, removable), kind);
 }
 
 QTEST_MAIN(TestFolderSelectors)
