@@ -3,6 +3,7 @@
 #include "platform/Drives.h"
 #include "platform/Errors.h"
 #include "platform/NameRules.h"
+#include "platform/UniqueFd.h"
 #include "platform/WinPath.h"
 
 #include <QFile>
@@ -64,16 +65,18 @@ std::uint32_t fatBits(int fd) {
            (bits & ATTR_SYS ? std::uint32_t(AttrSystem) : 0u);
 }
 
-// FAT bits of the entry name of the folder at (at, name); never waits on a
-// device or pipe, which FAT does not hold anyway.
+// The entry name of the folder at, opened only to ask for its FAT bits; never
+// waits on a device or pipe, which FAT does not hold anyway.
+UniqueFd openForBits(int at, const char* name, bool followLinks) {
+    return UniqueFd(::openat(at, name,
+                             O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY |
+                                 (followLinks ? 0 : O_NOFOLLOW)));
+}
+
+// FAT bits of the entry name of the folder at.
 std::uint32_t fatBitsAt(int at, const char* name, bool followLinks) {
-    const int fd = ::openat(
-        at, name, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | (followLinks ? 0 : O_NOFOLLOW));
-    if (fd < 0)
-        return 0;
-    const std::uint32_t bits = fatBits(fd);
-    ::close(fd);
-    return bits;
+    const UniqueFd fd = openForBits(at, name, followLinks);
+    return fd.isOpen() ? fatBits(fd.get()) : 0;
 }
 
 std::uint32_t parsedBits(const char* text, ssize_t n) {
@@ -102,12 +105,9 @@ std::uint32_t xattrBits(const QByteArray& host, bool followLinks) {
     // No extended attributes here: a FAT volume keeps its own bits. (A test's
     // stand-in for one lies on a file system that keeps them.)
     if ((n < 0 && (errno == ENOTSUP || errno == EOPNOTSUPP)) || fatHook().isFat) {
-        const int fd = ::open(host.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY |
-                                                    (followLinks ? 0 : O_NOFOLLOW));
-        const bool fat = fd >= 0 && onFatVolume(fd);
-        const std::uint32_t bits = fat ? fatBits(fd) : 0;
-        if (fd >= 0)
-            ::close(fd);
+        const UniqueFd fd = openForBits(AT_FDCWD, host.constData(), followLinks);
+        const bool fat = fd.isOpen() && onFatVolume(fd.get());
+        const std::uint32_t bits = fat ? fatBits(fd.get()) : 0;
         if (fat || n < 0)
             return bits;
     }

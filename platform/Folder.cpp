@@ -77,11 +77,11 @@ QByteArray encodedName(const QString& name) {
 // Opens a folder for reading, so that listing it needs no second open; a
 // folder that may not be read is opened O_PATH (its entries can still be
 // renamed; listing it is what fails then). Sets *readable accordingly.
-int openFolder(int at, const char* path, int flags, bool* readable) {
-    int fd = ::openat(at, path, O_RDONLY | O_DIRECTORY | O_CLOEXEC | flags);
-    *readable = fd >= 0;
-    if (fd < 0)
-        fd = ::openat(at, path, O_PATH | O_DIRECTORY | O_CLOEXEC | flags);
+UniqueFd openFolder(int at, const char* path, int flags, bool* readable) {
+    UniqueFd fd(::openat(at, path, O_RDONLY | O_DIRECTORY | O_CLOEXEC | flags));
+    *readable = fd.isOpen();
+    if (!fd.isOpen())
+        fd.reset(::openat(at, path, O_PATH | O_DIRECTORY | O_CLOEXEC | flags));
     return fd;
 }
 
@@ -106,8 +106,8 @@ Folder Folder::open(const QString& path, int* error) {
     const QString full = winpath::withoutTrailingBackslash(absolutePath(path));
     const QString host = toHostPath(full, &err);
     if (!host.isEmpty()) {
-        folder.m_fd.reset(
-            openFolder(AT_FDCWD, QFile::encodeName(host).constData(), 0, &folder.m_readable));
+        folder.m_fd =
+            openFolder(AT_FDCWD, QFile::encodeName(host).constData(), 0, &folder.m_readable);
         if (!folder.isOpen())
             err = errno == ENOENT ? ErrPathNotFound : winErrorFromErrno(errno);
     }
@@ -125,7 +125,7 @@ Folder Folder::openSubfolder(const QString& name, int* error) const {
     int err = ErrPathNotFound;
     if (isOpen() && plainName(name)) {
         const QByteArray n = QFile::encodeName(name);
-        folder.m_fd.reset(openFolder(m_fd.get(), n.constData(), O_NOFOLLOW, &folder.m_readable));
+        folder.m_fd = openFolder(m_fd.get(), n.constData(), O_NOFOLLOW, &folder.m_readable);
         if (folder.isOpen()) {
             folder.m_hostPath = m_hostPath + u'/' + name;
             err = NoError;

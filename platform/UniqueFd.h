@@ -4,7 +4,7 @@
 
 #include <utility>
 
-// The one owner of a file descriptor inside platform/: closed when the owner
+// The one owner of a file descriptor, in platform/ and above: closed when the owner
 // goes, handed on by move, never copied. -1 owns nothing.
 namespace platform {
 

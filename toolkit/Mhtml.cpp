@@ -1,6 +1,7 @@
 #include "toolkit/Mhtml.h"
 
 #include "platform/Errors.h"
+#include "platform/UniqueFd.h"
 #include "platform/WholeFile.h"
 
 #include <QByteArrayMatcher>
@@ -367,20 +368,20 @@ QByteArray decodedBody(const QByteArray& bytes, const PartSpan& part) {
 // was written and the file closed without error (a full disk shows at close
 // on some file systems).
 bool writeNewFile(const QString& path, const QByteArray& bytes) {
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0)
+    platform::UniqueFd fd(::open(QFile::encodeName(path).constData(),
+                                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!fd.isOpen())
         return false;
     qsizetype done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        const ssize_t n = ::write(fd.get(), bytes.constData() + done, size_t(bytes.size() - done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             break;
         done += n;
     }
-    return ::close(fd) == 0 && done == bytes.size();
+    return fd.close() && done == bytes.size();
 }
 
 // The marker of a complete unpack: the page's name, then how many files and
@@ -437,10 +438,10 @@ QString unpackInto(const QByteArray& bytes, const QString& folder, Tally* tally)
 
 // The page of a complete unpack in folder, or empty.
 QString completePage(const QString& folder) {
-    QFile marker(folder + u'/' + Marker);
-    if (!marker.open(QIODevice::ReadOnly))
+    const QByteArray marker = platform::readRegularFile(folder + u'/' + Marker, 4096, nullptr);
+    if (marker.isNull())
         return {};
-    const QList<QByteArray> lines = marker.read(4096).split('\n');
+    const QList<QByteArray> lines = marker.split('\n');
     if (lines.size() != 4 || !lines[3].isEmpty())
         return {};
     const QString name = QString::fromUtf8(lines[0]);

@@ -14,6 +14,7 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <utility>
 
 namespace toolkit {
 
@@ -74,41 +75,29 @@ bool peerIsOwnUser(int fd) {
     return (forced >= 0 ? uid_t(forced) : cred.uid) == ::getuid();
 }
 
-class Socket {
-public:
-    Socket() : m_fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0)) {}
-    ~Socket() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Socket(const Socket&) = delete;
-    Socket& operator=(const Socket&) = delete;
-    int fd() const { return m_fd; }
-    int release() { return std::exchange(m_fd, -1); }
-
-private:
-    int m_fd;
-};
+platform::UniqueFd newSocket() {
+    return platform::UniqueFd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+}
 
 enum class Peer { None, Own, Foreign };
 
 // Connects to address, waiting at most AnswerWait for a listener whose
 // backlog is full; says whose listener answered.
 Peer connectTo(const Address& address) {
-    Socket s;
-    if (s.fd() < 0)
+    const platform::UniqueFd s = newSocket();
+    if (!s.isOpen())
         return Peer::None;
-    if (::connect(s.fd(), reinterpret_cast<const sockaddr*>(&address.addr), address.size) != 0) {
+    if (::connect(s.get(), reinterpret_cast<const sockaddr*>(&address.addr), address.size) != 0) {
         if (errno != EAGAIN && errno != EINPROGRESS)
             return Peer::None;
-        pollfd p{s.fd(), POLLOUT, 0};
+        pollfd p{s.get(), POLLOUT, 0};
         int error = 0;
         socklen_t size = sizeof error;
         if (::poll(&p, 1, AnswerWait) != 1 ||
-            ::getsockopt(s.fd(), SOL_SOCKET, SO_ERROR, &error, &size) != 0 || error != 0)
+            ::getsockopt(s.get(), SOL_SOCKET, SO_ERROR, &error, &size) != 0 || error != 0)
             return Peer::None;
     }
-    return peerIsOwnUser(s.fd()) ? Peer::Own : Peer::Foreign;
+    return peerIsOwnUser(s.get()) ? Peer::Own : Peer::Foreign;
 }
 
 bool bindAndListen(int fd, const Address& address) {
@@ -148,17 +137,17 @@ bool bringInstanceForward(const QString& key) {
 InstanceServer::InstanceServer(const QString& key, QObject* parent) : QObject(parent) {
     const std::optional<Address> runtime = runtimeAddress(key);
     const std::optional<Address> address = runtime ? runtime : abstractAddress(key);
-    Socket s;
-    if (!address || s.fd() < 0)
+    platform::UniqueFd s = newSocket();
+    if (!address || !s.isOpen())
         return;
-    if (!bindAndListen(s.fd(), *address)) {
+    if (!bindAndListen(s.get(), *address)) {
         // Only a socket file of this user's that nobody answers on is taken
         // over; in the abstract namespace a name cannot be taken back.
         struct stat st {};
         if (errno != EADDRINUSE || address->path.isEmpty() ||
             ::lstat(address->path.constData(), &st) != 0 || !S_ISSOCK(st.st_mode) ||
             st.st_uid != ::getuid() || connectTo(*address) != Peer::None ||
-            ::unlink(address->path.constData()) != 0 || !bindAndListen(s.fd(), *address))
+            ::unlink(address->path.constData()) != 0 || !bindAndListen(s.get(), *address))
             return;
     }
     if (!address->path.isEmpty()) {
@@ -169,16 +158,16 @@ InstanceServer::InstanceServer(const QString& key, QObject* parent) : QObject(pa
         }
         m_path = address->path;
     }
-    m_fd = s.release();
-    m_notifier = new QSocketNotifier(m_fd, QSocketNotifier::Read, this);
+    m_fd = std::move(s);
+    m_notifier = new QSocketNotifier(m_fd.get(), QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &InstanceServer::acceptRequests);
 }
 
 InstanceServer::~InstanceServer() {
-    if (m_fd < 0)
+    if (!m_fd.isOpen())
         return;
     delete m_notifier;
-    ::close(m_fd);
+    m_fd.reset();
     // Removed only while it is still the file this server made.
     struct stat st {};
     if (!m_path.isEmpty() && ::lstat(m_path.constData(), &st) == 0 && st.st_dev == m_device &&
@@ -188,15 +177,13 @@ InstanceServer::~InstanceServer() {
 
 void InstanceServer::acceptRequests() {
     for (;;) {
-        const int client = ::accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC);
-        if (client < 0) {
+        const platform::UniqueFd client(::accept4(m_fd.get(), nullptr, nullptr, SOCK_CLOEXEC));
+        if (!client.isOpen()) {
             if (errno == EINTR || errno == ECONNABORTED)
                 continue;
             return; // EAGAIN: every request is answered
         }
-        const bool own = peerIsOwnUser(client);
-        ::close(client);
-        if (own)
+        if (peerIsOwnUser(client.get()))
             emit comeForward();
     }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/UniqueFd.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -40,7 +42,7 @@ public:
     InstanceServer(const InstanceServer&) = delete;
     InstanceServer& operator=(const InstanceServer&) = delete;
 
-    bool isListening() const { return m_fd >= 0; }
+    bool isListening() const { return m_fd.isOpen(); }
 
 signals:
     void comeForward();
@@ -48,7 +50,7 @@ signals:
 private:
     void acceptRequests();
 
-    int m_fd = -1;
+    platform::UniqueFd m_fd;
     QByteArray m_path; // empty in the abstract namespace
     quint64 m_device = 0, m_inode = 0; // the socket file this server made
     QSocketNotifier* m_notifier = nullptr;
