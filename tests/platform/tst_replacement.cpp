@@ -85,6 +85,22 @@ private slots:
         QCOMPARE(drives.readFile(Root + Name), previous);
     }
 
+    // A commit whose rename fails (a folder took the entry's name meanwhile)
+    // says so and leaves nothing of the new file behind, named or not.
+    void failedCommitLeavesNothing() {
+        TempDrives drives;
+        const QString host = drives.addDrive(u'X');
+        int error = NoError;
+        const Folder root = Folder::open(Root);
+        Replacement replacement = root.replace(Name, &error);
+        QCOMPARE(error, int(NoError));
+        QCOMPARE(replacement.file().write("new", 3, &error), 3);
+        drives.makeFolder(Root + Name);
+        QVERIFY(replacement.commit() != NoError);
+        QCOMPARE(hostNames(host), QStringList{Name});
+        QVERIFY(QFileInfo(host + u'/' + Name).isDir());
+    }
+
     // What stands in the entry's place decides; whatever is refused is left
     // as it was.
     void refusedTargets_data() {
