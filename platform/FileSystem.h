@@ -119,6 +119,7 @@ public:
 
 private:
     friend class Replacement;
+    friend struct FolderAccess; // the untouched reading of a card (VerifiedCopy)
     QList<DirEntry> read(const QString& mask, bool kindsOnly, bool foldersOnly, int* error) const;
 
     int m_fd = -1; // open for reading, or O_PATH when the folder may not be read
