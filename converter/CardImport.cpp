@@ -5,7 +5,6 @@
 #include "platform/Drives.h"
 #include "platform/Errors.h"
 #include "platform/FileSystem.h"
-#include "platform/UserFolders.h"
 #include "platform/VerifiedCopy.h"
 #include "platform/Volumes.h"
 #include "platform/WinPath.h"
@@ -16,6 +15,37 @@
 namespace strovan {
 
 namespace {
+
+namespace text {
+const QString Done = QStringLiteral("Enregistrements copiés de la carte dans %1 :");
+const QString Stopped =
+    QStringLiteral("Copie de la carte arrêtée ; relancez-la pour copier le reste. Dans %1 :");
+const QString CardUnreadable =
+    QStringLiteral("Copie de la carte arrêtée : la carte ne se lit plus (%1 : %2). Dans %3 :");
+const QString DiskFull =
+    QStringLiteral("Copie de la carte arrêtée : le disque est plein. Dans %1 :");
+const QString NotWritten =
+    QStringLiteral("Copie de la carte arrêtée : %1 ne peut pas être écrit (%2).");
+const QString Copied = QStringLiteral("Fichiers copiés et vérifiés : %1");
+const QString AlreadyThere = QStringLiteral("Déjà copiés par une importation précédente : %1");
+const QString FailuresHead = QStringLiteral("Non copiés :");
+const QString FailuresMore = QStringLiteral("… et %1 autres");
+const QString Differs = QStringLiteral("relu, il diffère de la carte : copie écartée");
+const QString NameExists = QStringLiteral("ce nom existe déjà");
+const QString IoFailure = QStringLiteral("erreur d'entrée/sortie (%1)");
+const QString CardKept = QStringLiteral("La carte est restée telle quelle.");
+} // namespace text
+
+// How many failures the report lists before it says how many more there are.
+constexpr int FailuresShown = 20;
+
+QString Reason(const ImportFailure& failure) {
+    if (failure.differs)
+        return text::Differs;
+    if (failure.code == platform::ErrAlreadyExists || failure.code == platform::ErrFileExists)
+        return text::NameExists;
+    return text::IoFailure.arg(platform::IoError::messageFor(failure.code));
+}
 
 // Room kept beside the clips on the destination's disk: the record of the
 // import and the folders' own entries.
@@ -243,12 +273,37 @@ QString ImportRecordName() {
     return QStringLiteral("Importation de la carte.txt");
 }
 
-QString VideosFolder() {
-    return platform::toWindowsPath(platform::videosHostFolder());
-}
-
 bool IsCardFolder(const QString& folder) {
     return platform::onRemovableVolume(folder);
+}
+
+QStringList ImportReportLines(const ImportReport& report) {
+    QStringList lines;
+    const QString where = report.destination;
+    if (report.halted && report.halt.onCard) {
+        lines << text::CardUnreadable.arg(report.halt.name.isEmpty() ? QStringLiteral("?")
+                                                                     : report.halt.name,
+                                          platform::IoError::messageFor(report.halt.code), where);
+    } else if (report.halted && report.halt.code == platform::ErrDiskFull) {
+        lines << text::DiskFull.arg(where);
+    } else if (report.halted) {
+        const QString what = report.halt.name.isEmpty() ? where : report.halt.name;
+        lines << text::NotWritten.arg(what, platform::IoError::messageFor(report.halt.code));
+    } else {
+        lines << (report.stopped ? text::Stopped : text::Done).arg(where);
+    }
+    lines << text::Copied.arg(report.copied);
+    if (report.alreadyImported > 0)
+        lines << text::AlreadyThere.arg(report.alreadyImported);
+    if (!report.failures.isEmpty()) {
+        lines << text::FailuresHead;
+        for (qsizetype i = 0; i < report.failures.size() && i < FailuresShown; ++i)
+            lines << report.failures[i].name + QStringLiteral(" : ") + Reason(report.failures[i]);
+        if (report.failures.size() > FailuresShown)
+            lines << text::FailuresMore.arg(report.failures.size() - FailuresShown);
+    }
+    lines << text::CardKept;
+    return lines;
 }
 
 ImportPlan PlanImport(const QString& cardFolder, const QString& videosFolder) {

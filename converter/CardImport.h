@@ -42,9 +42,6 @@ struct ImportPlan {
 // "Camescope 2009-07-14".
 QString ImportFolderName(const QDate& date);
 
-// The user's videos folder, as a Windows path.
-QString VideosFolder();
-
 // True when the folder lies on a removable volume: what an import is offered for.
 bool IsCardFolder(const QString& folder);
 
@@ -109,5 +106,10 @@ ImportReport ImportCard(const ImportPlan& plan, const ImportHooks& hooks = {});
 // The record an import keeps in its destination: one line per file copied
 // and verified (its place on the card, size and time).
 QString ImportRecordName();
+
+// What an import did, in French, a line each: where the recordings now are,
+// how many were copied and verified, how many an earlier import had copied,
+// what stopped it, what failed and why.
+QStringList ImportReportLines(const ImportReport& report);
 
 } // namespace strovan

@@ -7,6 +7,7 @@
 #include "converter/Conversion.h"
 #include "platform/Drives.h"
 #include "platform/Errors.h"
+#include "platform/UserFolders.h"
 #include "platform/VerifiedCopy.h"
 #include "platform/Volumes.h"
 #include "support/TempDrives.h"
@@ -163,11 +164,14 @@ private:
     QByteArray m_oldHome, m_oldConfig;
 };
 
+QString Videos() {
+    return platform::toWindowsPath(platform::videosHostFolder());
+}
+
 // Imports the card's root into the videos folder.
 strovan::ImportReport Import(const strovan::ImportHooks& hooks = {},
                              strovan::ImportPlan* planned = nullptr) {
-    const strovan::ImportPlan plan =
-        strovan::PlanImport(QStringLiteral("D:\\"), strovan::VideosFolder());
+    const strovan::ImportPlan plan = strovan::PlanImport(QStringLiteral("D:\\"), Videos());
     if (planned)
         *planned = plan;
     return strovan::ImportCard(plan, hooks);
@@ -232,8 +236,7 @@ void TestCardImport::importsThenConvertsTheCopy() {
     AgeAccessTimes(setup.card);
     const QStringList before = Listing(setup.card);
 
-    const strovan::ImportPlan plan =
-        strovan::PlanImport(QStringLiteral("D:\\SD_VIDEO"), strovan::VideosFolder());
+    const strovan::ImportPlan plan = strovan::PlanImport(QStringLiteral("D:\\SD_VIDEO"), Videos());
     QCOMPARE(plan.error, 0);
     QCOMPARE(plan.destination, QStringLiteral("C:\\Vidéos\\Camescope 2009-07-14"));
     QCOMPARE(plan.toCopy(), 9);
@@ -314,7 +317,7 @@ void TestCardImport::namesTheDestination() {
         else
             QFile(setup.videos() + u'/' + entry).open(QIODevice::WriteOnly);
     }
-    QCOMPARE(strovan::PlanImport(QStringLiteral("D:\\"), strovan::VideosFolder()).destination,
+    QCOMPARE(strovan::PlanImport(QStringLiteral("D:\\"), Videos()).destination,
              QStringLiteral("C:\\Vidéos\\") + destination);
 }
 
@@ -353,6 +356,11 @@ void TestCardImport::stopsOnACardThatFails() {
     QCOMPARE(Temporaries(copy), QStringList());
     // What was verified before stays, and the record says so.
     QVERIFY(QFileInfo::exists(copy + QStringLiteral("/PRG001/MOV001.MOD")));
+    // The report names the file and says why, in French.
+    const QStringList lines = strovan::ImportReportLines(report);
+    QCOMPARE(lines.filter(QStringLiteral("PRG001\\MOV002.MOD")).size(), 1);
+    QVERIFY(lines.filter(QStringLiteral("PRG001\\MOV002.MOD"))[0].contains(
+        halted ? QStringLiteral("la carte ne se lit plus") : QStringLiteral("diffère de la carte")));
     if (halted) {
         QCOMPARE(report.halt.name, QStringLiteral("PRG001\\MOV002.MOD"));
         QVERIFY(report.halt.onCard);
@@ -428,7 +436,7 @@ void TestCardImport::importsAgainWhatIsMissingOnly() {
 void TestCardImport::tellsWhenTheDiskIsShort() {
     Setup setup;
     setup.recordings(QStringLiteral("PRG001"), 1, QDate(2009, 7, 14));
-    strovan::ImportPlan plan = strovan::PlanImport(QStringLiteral("D:\\"), strovan::VideosFolder());
+    strovan::ImportPlan plan = strovan::PlanImport(QStringLiteral("D:\\"), Videos());
     const strovan::SpaceCheck fits = strovan::CheckSpace(plan);
     QVERIFY(fits.available > 0);
     QVERIFY(fits.enough());
