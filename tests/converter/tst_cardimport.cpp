@@ -322,54 +322,65 @@ void TestCardImport::namesTheDestination() {
 }
 
 void TestCardImport::stopsOnACardThatFails_data() {
-    QTest::addColumn<int>("failingRead"); // which read of MOV002.MOD fails
-    QTest::addColumn<bool>("changes");    // the card's file changes instead of failing
-    QTest::addColumn<bool>("halted");
-    QTest::newRow("while copying") << 1 << false << true;
-    QTest::newRow("while comparing") << 2 << false << true;
-    QTest::newRow("changed before the comparison") << 2 << true << false;
+    QTest::addColumn<int>("read");       // the read of MOV002.MOD where it happens
+    QTest::addColumn<QString>("what");   // the read fails, the card's file changes, "Annuler"
+    QTest::addColumn<QString>("reason"); // in the report's line for MOV002.MOD
+    QTest::newRow("unreadable while copying") << 1 << "fails"
+                                              << "la carte ne se lit plus";
+    QTest::newRow("unreadable while comparing") << 2 << "fails"
+                                                << "la carte ne se lit plus";
+    QTest::newRow("changed before the comparison") << 2 << "changes"
+                                                   << "diffère de la carte";
+    QTest::newRow("cancelled once written") << 1 << "cancels"
+                                            << "";
 }
 
 void TestCardImport::stopsOnACardThatFails() {
-    QFETCH(int, failingRead);
-    QFETCH(bool, changes);
-    QFETCH(bool, halted);
+    QFETCH(int, read);
+    QFETCH(QString, what);
+    QFETCH(QString, reason);
     Setup setup;
     setup.recordings(QStringLiteral("PRG001"), 3, QDate(2009, 7, 14));
     const QString changing = setup.card + QStringLiteral("/PRG001/MOV002.MOD");
     int reads = 0;
+    bool cancelled = false;
     platform::setCopyReadFaultForTests([&](const QString& name, qint64) {
-        if (name != u"MOV002.MOD" || ++reads != failingRead)
+        if (name != u"MOV002.MOD" || ++reads != read)
             return 0;
-        if (!changes)
+        if (what == u"fails")
             return int(platform::ErrGenFailure);
+        if (what == u"cancels") {
+            cancelled = true; // seen before the comparison
+            return 0;
+        }
         QFile file(changing);
         file.open(QIODevice::ReadWrite);
         file.write("X");
         return 0;
     });
-    const strovan::ImportReport report = Import();
+    strovan::ImportHooks hooks;
+    hooks.stop = [&cancelled] { return cancelled; };
+    const strovan::ImportReport report = Import(hooks);
+    const bool halted = what == u"fails";
+    const bool goesOn = what == u"changes";
     QCOMPARE(report.halted, halted);
+    QCOMPARE(report.stopped, what == u"cancels");
     QVERIFY(!report.complete());
     const QString copy = setup.videos() + QStringLiteral("/Camescope 2009-07-14");
     QVERIFY(!QFileInfo::exists(copy + QStringLiteral("/PRG001/MOV002.MOD")));
     QCOMPARE(Temporaries(copy), QStringList());
-    // What was verified before stays, and the record says so.
+    // What was verified before stays, and what comes after only if it went on.
     QVERIFY(QFileInfo::exists(copy + QStringLiteral("/PRG001/MOV001.MOD")));
+    QCOMPARE(QFileInfo::exists(copy + QStringLiteral("/PRG001/MOV003.MOD")), goesOn);
     // The report names the file and says why, in French.
-    const QStringList lines = strovan::ImportReportLines(report);
-    QCOMPARE(lines.filter(QStringLiteral("PRG001\\MOV002.MOD")).size(), 1);
-    QVERIFY(lines.filter(QStringLiteral("PRG001\\MOV002.MOD"))[0].contains(
-        halted ? QStringLiteral("la carte ne se lit plus") : QStringLiteral("diffère de la carte")));
+    const QStringList lines =
+        strovan::ImportReportLines(report).filter(QStringLiteral("PRG001\\MOV002.MOD"));
+    QCOMPARE(lines.size(), reason.isEmpty() ? 0 : 1);
+    if (!reason.isEmpty())
+        QVERIFY(lines[0].contains(reason));
     if (halted) {
-        QCOMPARE(report.halt.name, QStringLiteral("PRG001\\MOV002.MOD"));
         QVERIFY(report.halt.onCard);
         QCOMPARE(report.halt.code, int(platform::ErrGenFailure));
-        QVERIFY(!QFileInfo::exists(copy + QStringLiteral("/PRG001/MOV003.MOD")));
-    } else {
-        QCOMPARE(report.failures.size(), 1);
-        QVERIFY(report.failures[0].differs);
-        QVERIFY(QFileInfo::exists(copy + QStringLiteral("/PRG001/MOV003.MOD")));
     }
     // Run again once the card reads well: only what is missing is copied.
     platform::setCopyReadFaultForTests({});
@@ -377,8 +388,8 @@ void TestCardImport::stopsOnACardThatFails() {
     const strovan::ImportReport again = Import({}, &plan);
     QVERIFY(again.complete());
     QCOMPARE(plan.destination, QStringLiteral("C:\\Vidéos\\Camescope 2009-07-14"));
-    QCOMPARE(again.copied, halted ? 5 : 1);
-    QCOMPARE(again.alreadyImported, halted ? 2 : 6);
+    QCOMPARE(again.copied, goesOn ? 1 : 5);
+    QCOMPARE(again.alreadyImported, goesOn ? 6 : 2);
 }
 
 void TestCardImport::importsAgainWhatIsMissingOnly_data() {
