@@ -139,16 +139,20 @@ public:
     CopyResult copy() {
         CopyResult result;
         qint64 done = 0;
+        qint64 asked = -1; // the offset the fault hook was last asked about
         bool inKernel = true;
         std::unique_ptr<char[]> buffer;
         while (done < m_size) {
             if (stopped(result))
                 return result;
             const qint64 step = std::min(CopyStep, m_size - done);
-            if (int error = fault(done)) {
-                result.error = error;
-                result.sourceFailed = true;
-                return result;
+            if (asked != done) {
+                asked = done; // once per read, whichever way the read then goes
+                if (int error = fault(done)) {
+                    result.error = error;
+                    result.sourceFailed = true;
+                    return result;
+                }
             }
             qint64 n = -1;
             if (inKernel) {
