@@ -13,8 +13,11 @@ int main(int argc, char** argv) {
     const toolkit::ProgramInfo info{
         QStringLiteral("Strovan"), QStringLiteral(PELMORA_VERSION),
         QStringLiteral("Strovan, le convertisseur de la suite : dans le dossier copié d'un "
-                       "caméscope JVC, il renomme les dossiers et les clips .MOD en .MPG et "
-                       "supprime les fichiers d'index .MOI et .PGI.\n"
+                       "caméscope JVC, il renomme les dossiers et les clips .MOD en .MPG, leur "
+                       "rend leur date d'enregistrement, marque en 16:9 les clips filmés en "
+                       "écran large et supprime les fichiers d'index .MOI et .PGI ; il demande "
+                       "confirmation pour un dossier qui ne vient pas d'un caméscope, montre "
+                       "sa progression (Annuler) et fait le bilan à la fin.\n"
                        "Le dossier de travail est celui du convertisseur, dans le dossier de la "
                        "suite ; les lecteurs sont ceux de la table des lecteurs (PELMORA_DRIVES, "
                        "sinon ~/.config/pelmora/drives)."),

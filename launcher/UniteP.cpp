@@ -19,7 +19,6 @@
 #include <QCoreApplication>
 #include <QFrame>
 #include <QLabel>
-#include <QScreen>
 
 namespace pelmora {
 
@@ -60,9 +59,14 @@ const QList<ToolRow>& toolRows() {
     return rows;
 }
 
-const char* const TabOrder[] = {"SpeedButton2", "SpeedButton5", "BtSiteHtm",    "SpeedButton6",
-                                "SpeedButton3", "SpeedButton4", "SpeedButton1", "BtVideo",
-                                "PreRequis",    "BtFin",        "BtAide"};
+// Reading order: top to bottom, left to right.
+const char* const TabOrder[] = {"BtAide",       "BtFin",        "PreRequis",    "SpeedButton2",
+                                "SpeedButton5", "BtSiteHtm",    "SpeedButton6", "SpeedButton3",
+                                "SpeedButton4", "SpeedButton1", "BtVideo",      "Label1",
+                                "Label3"};
+
+const QColor Orange(255, 128, 0);
+const QColor Black(0, 0, 0);
 
 } // namespace
 
@@ -73,7 +77,9 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     const QFont bold = toolkit::classicFont(QStringLiteral("MS Sans Serif"), 11, true);
     const QFont label = toolkit::classicFont(QStringLiteral("MS Sans Serif"), 16, true);
     setFont(regular);
-    toolkit::setBackground(this, QColor(255, 128, 0));
+    // Black text on the orange ground whatever the desktop's theme; the
+    // buttons, which the layout does not colour, keep the desktop's look.
+    toolkit::setWindowColours(this, Black, Orange);
     setFixedSize(647, 402);
 
     auto* bevel = new QFrame(this);
@@ -84,6 +90,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     auto* banner = new QLabel(this);
     banner->setObjectName(QStringLiteral("Image2"));
     banner->setScaledContents(true);
+    banner->setAccessibleName(QStringLiteral("Pelmora"));
     loadPictures();
     const QImage picture = toolkit::loadJpeg(QStringLiteral(":/pictures/banner.jpg"));
     if (!picture.isNull())
@@ -128,7 +135,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     auto* label1 = new toolkit::LinkLabel(suite::addressA(), this);
     label1->setObjectName(QStringLiteral("Label1"));
     label1->setFont(label);
-    toolkit::setTextColour(label1, Qt::black);
+    toolkit::setColours(label1, Black, Orange);
     toolkit::place(label1, 21, 368, 181, 20);
     connect(label1, &toolkit::LinkLabel::clicked, this, &TForm1::Label1Click);
 
@@ -143,21 +150,19 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     label2->setFont(label);
     toolkit::place(label2, 411, 368, 176, 20);
 
-    // The buttons of the menu grid in reading order, the first tool first (so
-    // that Space never ends the launcher by surprise), then the prerequisites,
-    // then Fermer and Aide.
     QWidget* previous = nullptr;
     for (const char* name : TabOrder) {
-        QWidget* next = button(QString::fromLatin1(name));
+        QWidget* next = findChild<QWidget*>(QString::fromLatin1(name));
         if (previous)
             setTabOrder(previous, next);
         previous = next;
     }
+    // The focus starts on the first tool, so that Space never ends the
+    // launcher by surprise.
+    m_tools.first().button->setFocus();
 
     toolkit::showFocusFromTheStart(this);
-
-    if (const QScreen* screen = this->screen())
-        move(screen->availableGeometry().center() - rect().center());
+    toolkit::placeOnScreen(this);
     FormCreate();
 }
 
@@ -221,8 +226,8 @@ void TForm1::BtVideoClick() {
 }
 
 void TForm1::openAddressA() {
-    // Whatever goes wrong here stays silent: it is only the author's site.
-    platform::openUrl(suite::webUrl(suite::addressA()));
+    // Without a browser the user is told what to install.
+    toolkit::openAddressOrTell(suite::webUrl(suite::addressA()), this);
 }
 
 void TForm1::Label1Click() {
