@@ -3,11 +3,15 @@
 #include "common/SuiteInfo.h"
 #include "common/SuiteLayout.h"
 #include "converter/CamcorderName.h"
+#include "converter/CardImport.h"
 #include "converter/Conversion.h"
 #include "converter/uRetour.h"
+#include "platform/Drives.h"
 #include "platform/Errors.h"
 #include "platform/Ini.h"
 #include "platform/Process.h"
+#include "platform/UserFolders.h"
+#include "platform/WinPath.h"
 #include "platform/WorkingFolder.h"
 #include "toolkit/Cursors.h"
 #include "toolkit/Documents.h"
@@ -82,7 +86,34 @@ const QString Denied = QStringLiteral("accès refusé");
 const QString Vanished = QStringLiteral("introuvable");
 const QString IoFailure = QStringLiteral("erreur d'entrée/sortie (%1)");
 const QString IndexKept = QStringLiteral("%1, fichier d'index %2 conservé");
+const QString ImportOffer =
+    QStringLiteral("« %1 » est sur une carte amovible (%2).\r\r"
+                   "Copier d'abord ses enregistrements sur votre disque, dans :\r    %3\r"
+                   "puis transformer cette copie ? La carte restera telle quelle.");
+const QString ImportAmount = QStringLiteral("%1 fichiers à copier (%2 Mo).");
+const QString ImportEarlier = QStringLiteral(
+    "Une importation précédente de cette carte est dans ce dossier : %1 fichiers déjà copiés "
+    "ne seront pas recopiés, %2 restent à copier (%3 Mo).");
+const QString ImportNothingLeft = QStringLiteral(
+    "Une importation précédente de cette carte est dans ce dossier : ses %1 fichiers y sont "
+    "déjà, rien n'est à recopier.");
+const QString ImportChoices =
+    QStringLiteral("Oui : copier, vérifier chaque copie, puis la transformer.\r"
+                   "Non : transformer directement sur la carte.\r"
+                   "Annuler : ne rien faire.");
+const QString SpaceShort = QStringLiteral(
+    "Pas assez de place sur le disque pour copier la carte dans %1 : il faut %2 Mo, il en "
+    "reste %3 Mo.\rLibérez de la place, ou répondez « Non » pour transformer sur la carte.");
+const QString ProgressCopy = QStringLiteral("Copie de la carte, vérifiée fichier par fichier : %1");
+const QString ProgressMegabytes = QStringLiteral("%1 Mo sur %2 Mo");
 } // namespace text
+
+constexpr qint64 MiB = 1024 * 1024;
+
+// Megabytes, rounded up: a file of a few bytes is not "0 Mo".
+qint64 Megabytes(qint64 bytes) {
+    return (bytes + MiB - 1) / MiB;
+}
 
 // How many names a box lists before it says how many more there are.
 constexpr int ForeignShown = 5;
@@ -311,13 +342,38 @@ void TForm1::convertSelectedFolder() {
             form->FLB->refresh();
         }
     } refresh{this};
+    // On a card, the recordings may first be copied to the user's disk: the
+    // conversion then works on the copy and the card stays as it is.
+    if (IsCardFolder(folder)) {
+        ImportPlan plan;
+        {
+            const toolkit::OverrideCursor wait(Qt::WaitCursor);
+            plan = PlanImport(folder, platform::toWindowsPath(platform::videosHostFolder()));
+        }
+        if (!plan.files.isEmpty()) {
+            switch (offerImport(folder, plan)) {
+            case toolkit::Answer::Yes:
+                importThenConvert(plan);
+                return;
+            case toolkit::Answer::No:
+                break; // on the card itself, as ever
+            default:
+                return;
+            }
+        }
+    }
+    convertFolder(folder, {});
+}
+
+void TForm1::convertFolder(const QString& folder, const QStringList& reportHead) {
     ConversionPlan plan;
     {
         const toolkit::OverrideCursor wait(Qt::WaitCursor);
         plan = PlanConversion(folder);
     }
     if (!plan.anything) {
-        toolkit::showPlainMessage(text::NothingIn.arg(folder), this);
+        toolkit::showPlainMessage(
+            (reportHead + QStringList{text::NothingIn.arg(folder)}).join(QChar(13)), this);
         return;
     }
     if (!plan.foreign.isEmpty() && !confirmForeignFolders(folder, plan.foreign))
@@ -325,9 +381,67 @@ void TForm1::convertSelectedFolder() {
     const ConversionReport report = runConversion(folder, plan.clips);
     DLB->refresh();
     FLB->refresh();
-    showReport(folder, report);
+    showReport(folder, report, reportHead);
     if (m_closeWhenStopped)
         close();
+}
+
+toolkit::Answer TForm1::offerImport(const QString& folder, const ImportPlan& plan) {
+    const QString drive = QString(platform::winpath::driveLetter(folder)) + u':';
+    QStringList lines{text::ImportOffer.arg(folder, drive, plan.destination)};
+    if (!plan.earlierImport)
+        lines << text::ImportAmount.arg(plan.toCopy()).arg(Megabytes(plan.bytesToCopy()));
+    else if (plan.toCopy() > 0)
+        lines << text::ImportEarlier.arg(plan.alreadyImported())
+                     .arg(plan.toCopy())
+                     .arg(Megabytes(plan.bytesToCopy()));
+    else
+        lines << text::ImportNothingLeft.arg(plan.alreadyImported());
+    lines << QString() << text::ImportChoices;
+    toolkit::MessageRequest request;
+    request.parent = this;
+    request.caption = toolkit::programTitle();
+    request.text = lines.join(QChar(13));
+    request.buttons = toolkit::Buttons::YesNoCancel;
+    request.icon = toolkit::BoxIcon::Question;
+    request.defaultAnswer = toolkit::Answer::Yes;
+    return toolkit::showMessage(request);
+}
+
+void TForm1::importThenConvert(const ImportPlan& plan) {
+    SpaceCheck space;
+    {
+        const toolkit::OverrideCursor wait(Qt::WaitCursor);
+        space = CheckSpace(plan);
+    }
+    if (!space.enough()) {
+        toolkit::MessageRequest request;
+        request.parent = this;
+        request.caption = toolkit::programTitle();
+        request.text = text::SpaceShort.arg(plan.destination)
+                           .arg(Megabytes(space.needed))
+                           .arg(space.available / MiB);
+        request.icon = toolkit::BoxIcon::Warning;
+        toolkit::showMessage(request);
+        return;
+    }
+    const ImportReport report = runImport(plan);
+    const QStringList lines = ImportReportLines(report);
+    if (report.stopped || report.halted) {
+        // Nothing is converted until the card is wholly copied: run again.
+        toolkit::MessageRequest request;
+        request.parent = this;
+        request.caption = toolkit::programTitle();
+        request.text = lines.join(QChar(13));
+        request.icon = toolkit::BoxIcon::Warning;
+        toolkit::showMessage(request);
+        if (m_closeWhenStopped)
+            close();
+        return;
+    }
+    // From now on the copy is what the user works on: the selectors show it.
+    DLB->setDirectory(plan.destination);
+    convertFolder(plan.destination, lines + QStringList{QString()});
 }
 
 bool TForm1::confirmForeignFolders(const QString& folder, const QStringList& foreign) {
@@ -348,9 +462,10 @@ bool TForm1::confirmForeignFolders(const QString& folder, const QStringList& for
     return toolkit::showMessage(request) == toolkit::Answer::Yes;
 }
 
-// The walk runs on its own thread, so that the window keeps painting and the
-// progress dialog can stop it; boxes it raises are shown here, while it waits.
-ConversionReport TForm1::runConversion(const QString& folder, int clips) {
+// A long job runs on its own thread, so that the window keeps painting and
+// the progress dialog can stop it; boxes it raises are shown here, while it
+// waits. The conversion and the import of a card both run so.
+void TForm1::runOnThread(int steps, const std::function<void(QProgressDialog*)>& work) {
     m_converting = true;
     m_stop = false;
     m_closeWhenStopped = false;
@@ -360,7 +475,7 @@ ConversionReport TForm1::runConversion(const QString& folder, int clips) {
     } done{m_converting};
     const toolkit::OverrideCursor wait(Qt::WaitCursor);
 
-    QProgressDialog progress(QString(), text::Cancel, 0, qMax(clips, 1), this);
+    QProgressDialog progress(QString(), text::Cancel, 0, qMax(steps, 1), this);
     progress.setWindowTitle(toolkit::programTitle());
     progress.setWindowModality(Qt::WindowModal);
     progress.setAutoClose(false);
@@ -369,36 +484,12 @@ ConversionReport TForm1::runConversion(const QString& folder, int clips) {
     progress.setMinimumWidth(420);
     progress.setValue(0);
     connect(&progress, &QProgressDialog::canceled, this, [this] { m_stop = true; });
-    QPointer<QProgressDialog> dialog(&progress);
+    QProgressDialog* dialog = &progress;
 
-    ConversionHooks hooks;
-    hooks.stop = [this] { return m_stop.load(); };
-    hooks.progress = [dialog, clips](const QString& clip, bool widening, int clipsDone) {
-        QMetaObject::invokeMethod(
-            dialog.data(),
-            [dialog, clip, widening, clipsDone, clips] {
-                if (!dialog)
-                    return;
-                const QString what =
-                    widening ? text::ProgressWiden.arg(clip) : text::ProgressRename.arg(clip);
-                dialog->setLabelText(what + QChar(u'\n') +
-                                     text::ProgressCount.arg(clipsDone).arg(clips));
-                // A clip being set to 16:9 is not done yet: the bar waits for it.
-                dialog->setValue(qMin(widening ? clipsDone - 1 : clipsDone, dialog->maximum()));
-            },
-            Qt::QueuedConnection);
-    };
-    const ConversionNotice notice = [this](const QString& message) {
-        QMetaObject::invokeMethod(
-            this, [this, message] { toolkit::showPlainMessage(message, this); },
-            Qt::BlockingQueuedConnection);
-    };
-
-    ConversionReport report;
     std::exception_ptr failure;
     std::unique_ptr<QThread> worker(QThread::create([&] {
         try {
-            report = ConvertFolder(folder, notice, hooks);
+            work(dialog);
         } catch (...) {
             failure = std::current_exception();
         }
@@ -410,10 +501,66 @@ ConversionReport TForm1::runConversion(const QString& folder, int clips) {
     worker->wait();
     if (failure)
         std::rethrow_exception(failure);
+}
+
+ConversionReport TForm1::runConversion(const QString& folder, int clips) {
+    ConversionReport report;
+    runOnThread(clips, [&](QProgressDialog* progress) {
+        const QPointer<QProgressDialog> dialog(progress);
+        ConversionHooks hooks;
+        hooks.stop = [this] { return m_stop.load(); };
+        hooks.progress = [dialog, clips](const QString& clip, bool widening, int clipsDone) {
+            QMetaObject::invokeMethod(
+                dialog.data(),
+                [dialog, clip, widening, clipsDone, clips] {
+                    if (!dialog)
+                        return;
+                    const QString what =
+                        widening ? text::ProgressWiden.arg(clip) : text::ProgressRename.arg(clip);
+                    dialog->setLabelText(what + QChar(u'\n') +
+                                         text::ProgressCount.arg(clipsDone).arg(clips));
+                    // A clip being set to 16:9 is not done yet: the bar waits for it.
+                    dialog->setValue(qMin(widening ? clipsDone - 1 : clipsDone, dialog->maximum()));
+                },
+                Qt::QueuedConnection);
+        };
+        const ConversionNotice notice = [this](const QString& message) {
+            QMetaObject::invokeMethod(
+                this, [this, message] { toolkit::showPlainMessage(message, this); },
+                Qt::BlockingQueuedConnection);
+        };
+        report = ConvertFolder(folder, notice, hooks);
+    });
     return report;
 }
 
-void TForm1::showReport(const QString& folder, const ConversionReport& report) {
+ImportReport TForm1::runImport(const ImportPlan& plan) {
+    ImportReport report;
+    const qint64 total = plan.bytesToCopy();
+    runOnThread(int(qMax<qint64>(1, total / MiB)), [&](QProgressDialog* progress) {
+        const QPointer<QProgressDialog> dialog(progress);
+        ImportHooks hooks;
+        hooks.stop = [this] { return m_stop.load(); };
+        hooks.progress = [dialog, total](const QString& file, qint64 done, qint64, int) {
+            QMetaObject::invokeMethod(
+                dialog.data(),
+                [dialog, file, done, total] {
+                    if (!dialog)
+                        return;
+                    dialog->setLabelText(
+                        text::ProgressCopy.arg(file) + QChar(u'\n') +
+                        text::ProgressMegabytes.arg(done / MiB).arg(Megabytes(total)));
+                    dialog->setValue(int(qMin<qint64>(done / MiB, dialog->maximum())));
+                },
+                Qt::QueuedConnection);
+        };
+        report = ImportCard(plan, hooks);
+    });
+    return report;
+}
+
+void TForm1::showReport(const QString& folder, const ConversionReport& report,
+                        const QStringList& head) {
     QStringList lines{(report.stopped ? text::ReportStopped : text::ReportDone).arg(folder),
                       text::FoldersRenamed.arg(report.foldersRenamed),
                       text::ClipsRenamed.arg(report.clipsRenamed),
@@ -431,7 +578,7 @@ void TForm1::showReport(const QString& folder, const ConversionReport& report) {
     toolkit::MessageRequest request;
     request.parent = this;
     request.caption = toolkit::programTitle();
-    request.text = lines.join(QChar(13));
+    request.text = (head + lines).join(QChar(13));
     request.icon = report.failures.isEmpty() && !report.stopped ? toolkit::BoxIcon::Information
                                                                 : toolkit::BoxIcon::Warning;
     toolkit::showMessage(request);

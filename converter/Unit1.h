@@ -1,13 +1,17 @@
 #pragma once
 
+#include "converter/CardImport.h"
 #include "converter/Conversion.h"
+#include "toolkit/MessageBox.h"
 
 #include <QString>
 #include <QWidget>
 
 #include <atomic>
+#include <functional>
 
 class QLabel;
+class QProgressDialog;
 class QLineEdit;
 
 namespace toolkit {
@@ -71,9 +75,16 @@ protected:
 private:
     void createControls();
     void convertSelectedFolder();
+    // Converts folder; reportHead goes at the top of the end report.
+    void convertFolder(const QString& folder, const QStringList& reportHead);
+    toolkit::Answer offerImport(const QString& folder, const ImportPlan& plan);
+    void importThenConvert(const ImportPlan& plan);
+    void runOnThread(int steps, const std::function<void(QProgressDialog*)>& work);
+    ImportReport runImport(const ImportPlan& plan);
     bool confirmForeignFolders(const QString& folder, const QStringList& foreign);
     ConversionReport runConversion(const QString& folder, int clips);
-    void showReport(const QString& folder, const ConversionReport& report);
+    void showReport(const QString& folder, const ConversionReport& report,
+                    const QStringList& head = {});
     void preselectDrive(const QString& designation);
     void fitOuterSize();
 
