@@ -69,22 +69,26 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
     cd "'"$(dirname "$strovan")"'" && "'"$strovan"'" MENU & sleep 3
     shot() { import -window root "'"$shots"'/$1.png"; }
     # Drive d: (the card) in the drive selector, then SD_VIDEO in the folders.
-    xdotool search --sync --name "MOD vers MPG" windowactivate --sync
+    win=$(xdotool search --sync --name "MOD vers MPG" | head -1)
+    xdotool windowactivate --sync "$win"
+    # Points inside the window: the conversion button and the drive selector.
+    action() { xdotool mousemove --window "$win" 636 88 click 1; }
+    drives() { xdotool mousemove --window "$win" 100 65 click 1; }
     xdotool key d; sleep 1
     xdotool key Tab Down Return; sleep 1
     shot 1-card-chosen
-    xdotool key Tab Tab Tab space; sleep 2
+    action; sleep 2
     shot 2-offer
     xdotool key Return; sleep 4
     shot 3-report
     xdotool key Return; sleep 1
     shot 4-copy-shown
     # The same card again: nothing is copied twice.
-    xdotool mousemove 100 85 click 1; sleep 1
+    drives; sleep 1
     xdotool key d Return; sleep 1
     # d: comes back on its current folder, SD_VIDEO.
     xdotool key Tab Return; sleep 1
-    xdotool key Tab Tab Tab space; sleep 2
+    action; sleep 2
     shot 5-offer-again
     xdotool key Return; sleep 4
     shot 6-report-again
