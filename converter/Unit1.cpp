@@ -85,6 +85,7 @@ const QString InUse = QStringLiteral("en cours d'utilisation");
 const QString Denied = QStringLiteral("accès refusé");
 const QString Vanished = QStringLiteral("introuvable");
 const QString IoFailure = QStringLiteral("erreur d'entrée/sortie (%1)");
+const QString NotProgramStream = QStringLiteral("pas une vidéo MPEG-2 en flux de programme");
 const QString IndexKept = QStringLiteral("%1, fichier d'index %2 conservé");
 const QString ImportOffer =
     QStringLiteral("« %1 » est sur une carte amovible (%2).\r\r"
@@ -135,6 +136,9 @@ QString FailureReason(const ConversionFailure& failure) {
     case platform::ErrFileNotFound:
     case platform::ErrPathNotFound:
         reason = text::Vanished;
+        break;
+    case ErrNotProgramStream:
+        reason = text::NotProgramStream;
         break;
     default:
         reason = text::IoFailure.arg(platform::IoError::messageFor(failure.code));
