@@ -74,17 +74,6 @@ QByteArray encodedName(const QString& name) {
     return name.toLatin1();
 }
 
-// Opens a folder for reading, so that listing it needs no second open; a
-// folder that may not be read is opened O_PATH (its entries can still be
-// renamed; listing it is what fails then). Sets *readable accordingly.
-UniqueFd openFolder(int at, const char* path, int flags, bool* readable) {
-    UniqueFd fd(::openat(at, path, O_RDONLY | O_DIRECTORY | O_CLOEXEC | flags));
-    *readable = fd.isOpen();
-    if (!fd.isOpen())
-        fd.reset(::openat(at, path, O_PATH | O_DIRECTORY | O_CLOEXEC | flags));
-    return fd;
-}
-
 // The folder open as folderFd, opened again for a reading of its own: its
 // offset is not shared with the folder's handle (which may be O_PATH).
 UniqueFd openListing(int folderFd) {
@@ -107,7 +96,8 @@ Folder Folder::open(const QString& path, int* error) {
     const QString host = toHostPath(full, &err);
     if (!host.isEmpty()) {
         folder.m_fd =
-            openFolder(AT_FDCWD, QFile::encodeName(host).constData(), 0, &folder.m_readable);
+            host::openFolderAt(AT_FDCWD, QFile::encodeName(host).constData(), 0,
+                               &folder.m_readable);
         if (!folder.isOpen())
             err = errno == ENOENT ? ErrPathNotFound : winErrorFromErrno(errno);
     }
@@ -125,7 +115,7 @@ Folder Folder::openSubfolder(const QString& name, int* error) const {
     int err = ErrPathNotFound;
     if (isOpen() && plainName(name)) {
         const QByteArray n = QFile::encodeName(name);
-        folder.m_fd = openFolder(m_fd.get(), n.constData(), O_NOFOLLOW, &folder.m_readable);
+        folder.m_fd = host::openFolderAt(m_fd.get(), n.constData(), O_NOFOLLOW, &folder.m_readable);
         if (folder.isOpen()) {
             folder.m_hostPath = m_hostPath + u'/' + name;
             err = NoError;
@@ -403,6 +393,21 @@ std::uint32_t Folder::entryAttributes(const QString& name) const {
     if (name.startsWith(u'.'))
         attributes |= AttrHidden;
     return attributes;
+}
+
+QByteArray Folder::readHead(const QString& name, qint64 size, int* error) const {
+    int spare;
+    if (!error)
+        error = &spare;
+    *error = NoError;
+    if (!isOpen() || name.contains(u'/') || name.contains(u'\\')) {
+        *error = ErrInvalidName;
+        return {};
+    }
+    // Never through a link; a pipe, a socket or a device is no file to read.
+    const UniqueFd fd = host::openShared(m_fd.get(), QFile::encodeName(name),
+                                         O_RDONLY | O_NOFOLLOW, true, 0, error);
+    return fd.isOpen() ? host::readUpTo(fd.get(), size, error) : QByteArray();
 }
 
 } // namespace platform

@@ -63,6 +63,10 @@ public:
     // (a name holding a separator fails with ErrInvalidName).
     int moveEntry(const QString& from, const QString& to);
     int deleteEntry(const QString& name);
+    // Up to size bytes from the start of the file name of this folder, never
+    // through a link and never waiting on a pipe; a null array with *error
+    // set when it cannot be read.
+    QByteArray readHead(const QString& name, qint64 size, int* error) const;
 
     // The name under which this folder holds name: as written when such an
     // entry exists, else the entry equal to it without regard to case (the
@@ -90,6 +94,7 @@ private:
     friend class Replacement;
     friend class UpdateFile;
     friend bool readOnlyEntry(const Folder& folder, const QString& name);
+    friend struct FolderAccess; // the untouched reading of a card (VerifiedCopy)
     // Calls take with the host name of every entry but "." and ".." (through
     // the watched reading when names are watched); false when the folder
     // cannot be read.

@@ -39,12 +39,33 @@ File& File::operator=(File&& other) noexcept {
 
 namespace host {
 
+namespace {
+
+// openat; O_NOATIME, which only the file's owner (or one who may act as the
+// owner) may ask for, is dropped where it is refused.
+int openAt(int dir, const char* name, int flags, mode_t mode = 0) {
+    const int fd = ::openat(dir, name, flags, mode);
+    if (fd >= 0 || errno != EPERM || !(flags & O_NOATIME))
+        return fd;
+    return ::openat(dir, name, flags & ~O_NOATIME, mode);
+}
+
+} // namespace
+
+UniqueFd openFolderAt(int at, const char* path, int flags, bool* readable) {
+    UniqueFd fd(openAt(at, path, O_RDONLY | O_DIRECTORY | O_CLOEXEC | flags));
+    *readable = fd.isOpen();
+    if (!fd.isOpen())
+        fd.reset(::openat(at, path, O_PATH | O_DIRECTORY | O_CLOEXEC | (flags & ~O_NOATIME)));
+    return fd;
+}
+
 UniqueFd openShared(int dir, const QByteArray& name, int flags, bool regularOnly, int lock,
                     int* error) {
     int spare;
     if (!error)
         error = &spare;
-    UniqueFd fd(::openat(dir, name.constData(), flags | O_CLOEXEC | O_NONBLOCK, 0666));
+    UniqueFd fd(openAt(dir, name.constData(), flags | O_CLOEXEC | O_NONBLOCK, 0666));
     if (!fd.isOpen()) {
         *error = winErrorFromErrno(errno);
         return fd;

@@ -60,7 +60,9 @@ namespace platform::host {
 // Opens name in the folder open as dir (AT_FDCWD: name is a host path) with
 // flags (O_CLOEXEC and O_NONBLOCK added, so that a pipe without a writer
 // cannot hang the program; O_NOFOLLOW where a last link must not be
-// followed; O_CREAT makes the file with mode 0666), refuses what is not a
+// followed; O_CREAT makes the file with mode 0666; O_NOATIME, dropped where
+// the kernel refuses it to this user, reads without setting the access
+// time), refuses what is not a
 // plain file (regularOnly) or what cannot be read as one (a folder, a pipe, a
 // socket), then takes the Windows sharing lock (LOCK_SH or LOCK_EX; 0 for a
 // reader that shares with everyone): a file held elsewhere fails with
@@ -68,6 +70,12 @@ namespace platform::host {
 // none with *error set.
 UniqueFd openShared(int dir, const QByteArray& name, int flags, bool regularOnly, int lock,
                     int* error);
+
+// Opens the folder path of the folder open as at (AT_FDCWD: a host path) for
+// reading, so that listing it needs no second open; a folder that may not be
+// read is opened O_PATH (its entries can still be renamed; listing it is what
+// fails then). Sets *readable accordingly.
+UniqueFd openFolderAt(int at, const char* path, int flags, bool* readable);
 
 // Up to size bytes from fd's position on (fewer at the end of the file); a
 // null array with *error set when they cannot be read.
