@@ -87,6 +87,32 @@ UniqueFd openShared(int dir, const QByteArray& name, int flags, bool regularOnly
     return fd;
 }
 
+QByteArray makeTemporaryName(const std::function<bool(const char* name)>& make) {
+    for (int i = 0; i < 1000; ++i) {
+        const QByteArray name =
+            "~" + QByteArray::number(::getpid()) + "-" + QByteArray::number(i) + ".tmp";
+        if (make(name.constData()))
+            return name;
+        if (errno != EEXIST)
+            return {};
+    }
+    errno = EEXIST;
+    return {};
+}
+
+UniqueFd createTemporary(int dir, QByteArray* name, int* error) {
+    int spare;
+    if (!error)
+        error = &spare;
+    UniqueFd fd;
+    *name = makeTemporaryName([&](const char* candidate) {
+        fd.reset(::openat(dir, candidate, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+        return fd.isOpen();
+    });
+    *error = fd.isOpen() ? NoError : errno == EEXIST ? ErrFileExists : winErrorFromErrno(errno);
+    return fd;
+}
+
 QByteArray readUpTo(int fd, qint64 size, int* error) {
     int spare;
     if (!error)

@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 namespace platform {
 
 // A file opened with Windows sharing rules: readers share with readers; a
@@ -76,6 +78,17 @@ UniqueFd openShared(int dir, const QByteArray& name, int flags, bool regularOnly
 // read is opened O_PATH (its entries can still be renamed; listing it is what
 // fails then). Sets *readable accordingly.
 UniqueFd openFolderAt(int at, const char* path, int flags, bool* readable);
+
+// "~<pid>-<n>.tmp": the names a file takes beside the one it is to become
+// (a replacement, a verified copy), which removeStaleReplacements knows.
+// make(name) is called for n from 0 on until it succeeds (true) or fails
+// otherwise than on an existing name (false, errno set); returns the name
+// made, or an empty one.
+QByteArray makeTemporaryName(const std::function<bool(const char* name)>& make);
+// A new file under such a name in the folder open as dir (never an existing
+// name, not even a dangling link's), its name in *name; none with *error
+// set when it cannot be made.
+UniqueFd createTemporary(int dir, QByteArray* name, int* error);
 
 // Up to size bytes from fd's position on (fewer at the end of the file); a
 // null array with *error set when they cannot be read.

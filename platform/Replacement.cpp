@@ -47,17 +47,9 @@ pid_t temporaryNameOwner(const char* name) {
 // Names the new file (written without one) under an unused temporary name.
 QByteArray nameUnnamed(int fd, int dirFd) {
     const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
-    for (int i = 0; i < 1000; ++i) {
-        const QByteArray temporary =
-            "~" + QByteArray::number(::getpid()) + "-" + QByteArray::number(i) + ".tmp";
-        if (::linkat(AT_FDCWD, self.constData(), dirFd, temporary.constData(), AT_SYMLINK_FOLLOW) ==
-            0)
-            return temporary;
-        if (errno != EEXIST)
-            return {};
-    }
-    errno = EEXIST;
-    return {};
+    return host::makeTemporaryName([&](const char* name) {
+        return ::linkat(AT_FDCWD, self.constData(), dirFd, name, AT_SYMLINK_FOLLOW) == 0;
+    });
 }
 
 } // namespace
@@ -155,25 +147,10 @@ Replacement Folder::replace(const QString& name, int* error) const {
         *error = winErrorFromErrno(errno);
         return replacement;
     }
-    for (int i = 0; i < 1000; ++i) {
-        const QByteArray temporary =
-            "~" + QByteArray::number(::getpid()) + "-" + QByteArray::number(i) + ".tmp";
-        // O_EXCL: a name already there, even a dangling link, is never used.
-        UniqueFd fd(::openat(replacement.m_dirFd.get(), temporary.constData(),
-                             O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-        if (fd.isOpen()) {
-            replacement.m_file.m_fd = std::move(fd);
-            replacement.m_temporary = temporary;
-            if (!replacement.keepMode(error))
-                replacement = Replacement();
-            return replacement;
-        }
-        if (errno != EEXIST) {
-            *error = winErrorFromErrno(errno);
-            return replacement;
-        }
-    }
-    *error = ErrFileExists;
+    replacement.m_file.m_fd =
+        host::createTemporary(replacement.m_dirFd.get(), &replacement.m_temporary, error);
+    if (!replacement.isOpen() || !replacement.keepMode(error))
+        replacement = Replacement();
     return replacement;
 }
 

@@ -221,19 +221,9 @@ public:
             ::unlinkat(m_dir, m_name.constData(), 0);
     }
     int create() {
-        for (int i = 0; i < 1000; ++i) {
-            const QByteArray name =
-                "~" + QByteArray::number(::getpid()) + "-" + QByteArray::number(i) + ".tmp";
-            m_fd.reset(::openat(m_dir, name.constData(),
-                                O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-            if (m_fd.isOpen()) {
-                m_name = name;
-                return NoError;
-            }
-            if (errno != EEXIST)
-                return winErrorFromErrno(errno);
-        }
-        return ErrFileExists;
+        int error = NoError;
+        m_fd = host::createTemporary(m_dir, &m_name, &error);
+        return error;
     }
     int fd() const { return m_fd.get(); }
     // Gives the copy its name; from then on it is no longer temporary.
