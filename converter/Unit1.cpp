@@ -4,13 +4,14 @@
 #include "common/SuiteLayout.h"
 #include "converter/CamcorderName.h"
 #include "converter/Conversion.h"
+#include "converter/StartPlace.h"
 #include "converter/uRetour.h"
 #include "platform/Errors.h"
-#include "platform/Ini.h"
 #include "platform/Process.h"
 #include "platform/WorkingFolder.h"
 #include "toolkit/Cursors.h"
 #include "toolkit/Documents.h"
+#include "toolkit/DrivesWindow.h"
 #include "toolkit/FolderSelectors.h"
 #include "toolkit/Jpeg.h"
 #include "toolkit/MessageBox.h"
@@ -51,9 +52,9 @@ const QString Menu = QStringLiteral("Menu");
 const QString Fermer = QStringLiteral("&Fermer");
 const QString Repertoire = QStringLiteral("Répertoire ");
 const QString Fichier = QStringLiteral("Fichier");
-const QString SettingsFile = suite::below(suite::SettingsFile);
-const QString SettingsSection = suite::name(suite::SettingsSection);
-const QString SettingsKey = suite::name(suite::SettingsKey);
+const QString Lecteurs = QStringLiteral("&Lecteurs");
+const QString LecteursHint =
+    QStringLiteral("Donner une lettre à un dossier, choisir le disque virtuel");
 const QString HelpDocument = suite::below(suite::ConverterHelpDocument);
 const QString NothingIn = QStringLiteral("Rien à transformer dans %1");
 const QString ForeignHead =
@@ -129,11 +130,33 @@ QFont tahoma(int pixelSize, bool bold = false) {
 
 } // namespace
 
+toolkit::VirtualDriveSetting VirtualDriveSetting() {
+    return {suite::name(suite::SettingsFile), suite::name(suite::SettingsSection),
+            suite::name(suite::SettingsKey)};
+}
+
 TForm1::TForm1(const QString& startFolder, QWidget* parent)
     : QWidget(parent), m_startFolder(startFolder) {
     initStrovanPictures();
     createControls();
     FormCreate();
+    // Installed, the converter's own folder holds nothing to convert.
+    if (toolkit::isSystemFolder(m_startFolder))
+        OpenOnUserFiles();
+}
+
+void TForm1::OpenOnUserFiles() {
+    m_openedOnUserFiles = true;
+    // The card or the videos folder is where the user wants to be: the
+    // virtual disk is not preselected over it.
+    m_activated = true;
+    const QString folder = UserStartFolder();
+    toolkit::runGuarded([&] { DLB->setDirectory(folder); }, this);
+}
+
+void TForm1::BtLecteursClick() {
+    toolkit::DrivesWindow drives(VirtualDriveSetting(), ParentFolder(m_startFolder), this);
+    drives.exec();
 }
 
 void TForm1::createControls() {
@@ -247,6 +270,16 @@ void TForm1::createControls() {
     setTabOrder(BtAction, BitBtn1);
     setTabOrder(BitBtn1, BtAide);
     setTabOrder(BtAide, BtMenu);
+
+    // Below "Aide", above the folder's name: the free room among the buttons
+    // that are not the conversion's.
+    BtLecteurs = new QPushButton(text::Lecteurs, this);
+    BtLecteurs->setObjectName(QStringLiteral("BtLecteurs"));
+    BtLecteurs->setToolTip(text::LecteursHint);
+    toolkit::place(BtLecteurs, 488, 167, 81, 27);
+    toolkit::setTextColour(BtLecteurs, Navy);
+    connect(BtLecteurs, &QPushButton::clicked, this, &TForm1::BtLecteursClick);
+    setTabOrder(BtMenu, BtLecteurs);
     DCB->setFocus();
 
     // Until the window manager tells its frame, take the whole size as ours.
@@ -263,9 +296,8 @@ void TForm1::FormActivate() {
     if (m_activated || m_activating)
         return;
     m_activating = true;
-    const QString settings = ParentFolder(m_startFolder) + text::SettingsFile;
     const QString designation =
-        platform::readIniString(settings, text::SettingsSection, text::SettingsKey);
+        toolkit::readVirtualDrive(VirtualDriveSetting(), ParentFolder(m_startFolder));
     bool done = false;
     toolkit::runGuarded(
         [&] {

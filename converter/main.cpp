@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
         QStringLiteral("MENU"), QStringLiteral("Passé par le menu de la suite ; sans effet.")};
     if (const auto code = toolkit::answerInfoOptions(argc, argv, info))
         return *code;
-    const bool newTable = toolkit::prepareDriveTable();
+    const toolkit::FirstStart firstStart = toolkit::prepareDriveTable(strovan::VirtualDriveSetting());
     // The start folder is read before anything can move the working folder.
     const QString startFolder = platform::currentFolder();
 
@@ -36,7 +36,9 @@ int main(int argc, char** argv) {
 
     strovan::TForm1 form(startFolder);
     form.show();
-    if (newTable)
-        QTimer::singleShot(0, &form, [&form] { toolkit::tellNewDriveTable(&form); });
+    if (firstStart.madeTable)
+        QTimer::singleShot(0, &form, [&form, firstStart] {
+            toolkit::tellFirstStart(&form, firstStart, [&form] { form.BtLecteursClick(); });
+        });
     return app.exec();
 }

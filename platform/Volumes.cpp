@@ -184,6 +184,7 @@ Volume volumeOf(QChar letter) {
         return volume;
     }
     const QString root = QFileInfo(driveHostRoot(upper)).canonicalFilePath();
+    volume.wholeSystem = root == u"/";
     const QStorageInfo storage(root);
     if (!storage.isValid())
         return volume; // a fixed drive whose label cannot be read

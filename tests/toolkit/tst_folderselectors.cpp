@@ -564,10 +564,14 @@ void TestFolderSelectors::driveEntryTexts_data() {
                              << "//Serveur/Partage"
                              << ""
                              << "c: //serveur/partage";
-    QTest::newRow("removable") << int(K::Removable) << "CLE"
+    QTest::newRow("removable") << int(K::Removable) << "CAMESCOPE"
                                << ""
                                << ""
-                               << "c:";
+                               << "c: [camescope]";
+    QTest::newRow("removable, no medium") << int(K::Removable) << ""
+                                          << ""
+                                          << ""
+                                          << "c:";
 }
 
 void TestFolderSelectors::driveEntryTexts() {
@@ -576,8 +580,11 @@ void TestFolderSelectors::driveEntryTexts() {
     QFETCH(QString, remote);
     QFETCH(QString, folder);
     QFETCH(QString, expected);
-    const platform::Volume volume{platform::DriveKind(kind), label, remote, folder};
+    platform::Volume volume{platform::DriveKind(kind), label, remote, folder};
     QCOMPARE(toolkit::driveEntryText(u'C', volume), expected);
+    // The whole system says what it is, whatever its file system calls itself.
+    volume.wholeSystem = true;
+    QCOMPARE(toolkit::driveEntryText(u'Z', volume), QStringLiteral("z: [Système]"));
 }
 
 void TestFolderSelectors::shortenFolder_data() {
