@@ -8,7 +8,7 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QStandardPaths>
+#include <QFile>
 
 namespace strovan {
 
@@ -40,17 +40,42 @@ QString CamcorderCardFolder() {
     return {};
 }
 
+namespace {
+
+// The videos folder the desktop names in user-dirs.dirs, as xdg-user-dir
+// reads it: XDG_VIDEOS_DIR="$HOME/..." or an absolute path. Empty when the
+// file names none (Qt's own answer would then be a guess).
+QString desktopVideosFolder(const QString& home) {
+    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (config.isEmpty())
+        config = home + QStringLiteral("/.config");
+    QFile file(config + QStringLiteral("/user-dirs.dirs"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine(4096)).trimmed();
+        if (!line.startsWith(QStringLiteral("XDG_VIDEOS_DIR=")))
+            continue;
+        QString value = line.mid(15);
+        if (value.size() >= 2 && value.startsWith(u'"') && value.endsWith(u'"'))
+            value = value.mid(1, value.size() - 2);
+        if (value.startsWith(QStringLiteral("$HOME")))
+            value = home + value.mid(5);
+        if (!value.startsWith(u'/') || QDir(value) == QDir(home))
+            return {}; // the home itself means that none was set
+        return value;
+    }
+    return {};
+}
+
+} // namespace
+
 QString VideosFolder() {
     const QString home = QDir::homePath();
-    // Qt reads the desktop's user-dirs.dirs, as xdg-user-dir does; a videos
-    // folder that is the home itself means none was set.
-    QStringList candidates;
-    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
-    if (!desktop.isEmpty() && QDir(desktop) != QDir(home))
-        candidates << desktop;
-    candidates << home + QStringLiteral("/Vidéos") << home + QStringLiteral("/Videos");
-    for (const QString& folder : std::as_const(candidates))
-        if (QFileInfo(folder).isDir())
+    const QString candidates[] = {desktopVideosFolder(home), home + QStringLiteral("/Vidéos"),
+                                  home + QStringLiteral("/Videos")};
+    for (const QString& folder : candidates)
+        if (!folder.isEmpty() && QFileInfo(folder).isDir())
             return platform::toWindowsPath(folder);
     return platform::toWindowsPath(home);
 }

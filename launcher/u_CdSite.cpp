@@ -447,13 +447,18 @@ void TForm3::setVisible(bool visible) {
     if (showing && !m_preselected) {
         preselectVirtualDrive();
     } else if (showing) {
-        // Pages saved at the root while the window was hidden are offered.
+        // Pages saved at the root while the window was hidden are offered;
+        // the page chosen before stays chosen.
+        const QString chosen = m_flb->fileName();
         toolkit::runGuarded(
             [this] {
                 m_dlb->refresh();
                 m_flb->refresh();
             },
             this);
+        const QList<QListWidgetItem*> same = m_flb->findItems(chosen, Qt::MatchExactly);
+        if (!chosen.isEmpty() && !same.isEmpty())
+            m_flb->setCurrentItem(same.first());
     }
 }
 
