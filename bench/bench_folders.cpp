@@ -22,6 +22,7 @@
 #include "converter/Unit1.h"
 #include "launcher/AutorunInf.h"
 #include "launcher/FmxUtils.h"
+#include "launcher/RootSave.h"
 #include "launcher/SupportsVideo.h"
 #include "launcher/u_CdSite.h"
 #include "launcher/UniteP.h"
@@ -150,20 +151,13 @@ void benchLookup(const Options& o, const std::string& big) {
 
 // --- save -----------------------------------------------------------------
 
-// The CD site window's save, through the same public functions in the same
-// order.
+// The CD site window's save itself, from a suite folder at the root of S:.
 void saveRootFiles(const QString& root, const QByteArray& autorun, const QString& iconPath) {
-    int error = 0;
-    const platform::Folder rootFolder = platform::Folder::open(root, &error);
-    pelmora::WriteAutorunInf(rootFolder, autorun);
-    const QString program = root + pelmora::AutorunProgramName;
-    pelmora::CopyIntoFolder(QStringLiteral("S:\\racineCD\\Zolvex.exe"), rootFolder, program);
-    pelmora::ClearReadOnlyHidden(program);
-    const QString iconName = platform::winpath::fileName(iconPath);
-    const std::uint32_t present = rootFolder.entryAttributes(rootFolder.entryName(iconName));
-    if (present == platform::InvalidAttributes || (present & platform::AttrDirectory)) {
-        pelmora::CopyIntoFolder(iconPath, rootFolder, root + iconName);
-        pelmora::ClearReadOnlyHidden(root + iconName);
+    const pelmora::RootSaveOutcome outcome =
+        pelmora::SaveRoot(root, autorun, QStringLiteral("S:"), iconPath);
+    if (!outcome.saved()) {
+        std::fprintf(stderr, "save failed: %s\n", qPrintable(outcome.reason));
+        std::exit(1);
     }
 }
 

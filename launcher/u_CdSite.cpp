@@ -4,6 +4,7 @@
 #include "common/SuiteLayout.h"
 #include "launcher/AutorunInf.h"
 #include "launcher/FmxUtils.h"
+#include "launcher/RootSave.h"
 #include "platform/Drives.h"
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
@@ -61,15 +62,9 @@ const QString Ask = QStringLiteral(
 const QString Failed =
     QStringLiteral("L'un des composants n'est pas sélectionné correctement.\rRecommencez");
 const QString Saved = QStringLiteral("Racine du disque virtuel enregistrée : %1");
-const QString NoIcon = QStringLiteral("aucune icône choisie");
-const QString IconMissing = QStringLiteral("icône absente : %1");
-const QString ProgramMissing = QStringLiteral("programme Zolvex.exe absent de %1");
-const QString WriteRefused = QStringLiteral("écriture refusée sur %1");
 const QString StepAutorun = QStringLiteral("Copie Autorun.inf");
 const QString StepProgram = QStringLiteral("Copie ") + suite::name(suite::AutorunProgram);
 
-const QString ProgramFolder = suite::below(suite::AutorunFolder);
-const QString ProgramSource = ProgramFolder + suite::below(suite::AutorunProgram);
 const QString IconFolder = suite::below(suite::IconFolder) + QLatin1Char('\\');
 const QString HelpDocument = suite::below(suite::CdSiteDocument);
 
@@ -315,32 +310,6 @@ void TForm3::preselectVirtualDrive() {
     m_preselected = done;
 }
 
-QString TForm3::failedStep(const QString& root, const std::exception& error) const {
-    // A source that cannot be read (not an ordinary file, say) says so itself.
-    const auto* unreadable = dynamic_cast<const FileOpenError*>(&error);
-    switch (m_step) {
-    case SaveStep::Autorun:
-        return text::WriteRefused.arg(root + AutorunInfName);
-    case SaveStep::Program:
-        if (!platform::fileExists(m_startFolder + text::ProgramSource))
-            return text::ProgramMissing.arg(m_startFolder + text::ProgramFolder);
-        if (unreadable)
-            return unreadable->message();
-        return text::WriteRefused.arg(root + AutorunProgramName);
-    case SaveStep::Icon:
-        if (m_iconPath.isEmpty())
-            return text::NoIcon;
-        if (!platform::fileExists(m_iconPath))
-            return text::IconMissing.arg(m_iconPath);
-        if (unreadable)
-            return unreadable->message();
-        return text::WriteRefused.arg(root + wp::fileName(m_iconPath));
-    case SaveStep::None:
-        break;
-    }
-    return {};
-}
-
 void TForm3::BtEnregClick() {
     const QString folder = m_dlb->directory();
     if (folder.size() > 3) {
@@ -371,53 +340,26 @@ void TForm3::BtEnregClick() {
         ask.keepVisible = m_memo1;
         if (toolkit::showMessage(ask) != toolkit::Answer::Yes)
             return;
-        m_step = SaveStep::None;
-        try {
-            saveRootFiles(root, autorun);
-        } catch (const std::exception& e) {
-            toolkit::showPlainMessage(text::Failed + u'\r' + failedStep(root, e), this);
+        RootSaveOutcome outcome;
+        {
+            const toolkit::OverrideCursor wait(Qt::WaitCursor);
+            outcome = SaveRoot(root, autorun, m_startFolder, m_iconPath, [this](SaveStep step) {
+                setStatus(step == SaveStep::Autorun   ? text::StepAutorun
+                          : step == SaveStep::Program ? text::StepProgram
+                                                      : m_iconPath);
+            });
+        }
+        if (!outcome.saved()) {
+            toolkit::showPlainMessage(text::Failed + u'\r' + outcome.reason, this);
             return;
         }
+        setStatus(QString());
         toolkit::showPlainMessage(text::Saved.arg(root), this);
     } catch (const AutorunEncodingError& e) {
         toolkit::showPlainMessage(text::Failed + u'\r' + e.message(), this);
     } catch (const std::exception&) {
         toolkit::showPlainMessage(text::Failed, this);
     }
-}
-
-void TForm3::saveRootFiles(const QString& root, const QByteArray& autorun) {
-    const toolkit::OverrideCursor wait(Qt::WaitCursor);
-
-    m_step = SaveStep::Autorun;
-    setStatus(text::StepAutorun);
-    // The root is looked up once; its files are written as its own entries,
-    // never through a link that stands in their place.
-    int error = platform::NoError;
-    const platform::Folder rootFolder = platform::Folder::open(root, &error);
-    if (!rootFolder.isOpen())
-        throw platform::IoError(error);
-    WriteAutorunInf(rootFolder, autorun);
-
-    m_step = SaveStep::Program;
-    setStatus(text::StepProgram);
-    const QString program = root + AutorunProgramName;
-    CopyIntoFolder(m_startFolder + text::ProgramSource, rootFolder, program);
-    ClearReadOnlyHidden(program);
-
-    m_step = SaveStep::Icon;
-    setStatus(m_iconPath);
-    const QString iconName = wp::fileName(m_iconPath);
-    const QString icon = root + iconName;
-    // An icon already at the root is the user's: it stays as it is.
-    const std::uint32_t present = rootFolder.entryAttributes(rootFolder.entryName(iconName));
-    if (present == platform::InvalidAttributes || (present & platform::AttrDirectory)) {
-        if (m_iconPath.isEmpty())
-            throw FileOpenError(QStringLiteral("Aucune icône choisie"));
-        CopyIntoFolder(m_iconPath, rootFolder, icon);
-        ClearReadOnlyHidden(icon);
-    }
-    setStatus(QString());
 }
 
 void TForm3::BtAideClick() {

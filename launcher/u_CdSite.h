@@ -6,7 +6,6 @@
 #include <QString>
 #include <QWidget>
 
-#include <exception>
 #include <functional>
 
 class QGroupBox;
@@ -70,14 +69,9 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    // The step of the save in progress, for the message when it fails.
-    enum class SaveStep { None, Autorun, Program, Icon };
-
     void setStatus(const QString& text);
     void showChosenIcon();
     void preselectVirtualDrive();
-    QString failedStep(const QString& root, const std::exception& error) const;
-    void saveRootFiles(const QString& root, const QByteArray& autorun);
 
     const QString m_startFolder;
     // Kept while the program runs: the window is hidden, never destroyed.
@@ -88,7 +82,6 @@ private:
     QPlainTextEdit* m_memo1 = nullptr;
     QLabel* m_pl = nullptr;
     QPushButton* m_parcourir = nullptr;
-    SaveStep m_step = SaveStep::None;
     bool m_preselected = false;
     QPoint m_lastPosition;
     bool m_shownBefore = false;
