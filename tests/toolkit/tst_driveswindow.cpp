@@ -224,7 +224,7 @@ void TestDrivesWindow::removableStays() {
         mount.rootPath = card;
         mount.device = "/dev/sdz1";
         mount.fileSystemType = "vfat";
-        mount.label = QStringLiteral("CAMESCOPE");
+        // No label can be read: the folder it is mounted in, named after it, tells it.
         mount.removableDevice = true;
         return QList<platform::MountPoint>{mount};
     });
