@@ -1,7 +1,9 @@
 #include "common/Version.h"
 #include "converter/Unit1.h"
+#include "platform/Drives.h"
 #include "platform/WorkingFolder.h"
 #include "toolkit/MessageBox.h"
+#include "toolkit/SingleMenu.h"
 #include "toolkit/StartUp.h"
 #include "toolkit/Translations.h"
 
@@ -34,7 +36,20 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Strovan"));
     toolkit::setProgramTitle(QStringLiteral("Strovan"));
 
+    // One converter at a time, as one menu: a second start brings the
+    // running converter forward and ends. Its key is the converter's own
+    // folder, apart from the menu's, which is the suite folder.
+    const QString hostStart = platform::toHostPath(startFolder);
+    if (toolkit::bringMenuForward(hostStart))
+        return 0;
+    toolkit::MenuServer server(hostStart);
+
     strovan::TForm1 form(startFolder);
+    QObject::connect(&server, &toolkit::MenuServer::comeForward, &form, [&form] {
+        form.showNormal();
+        form.raise();
+        form.activateWindow();
+    });
     form.show();
     if (firstStart.madeTable)
         QTimer::singleShot(0, &form, [&form, firstStart] {
