@@ -1,9 +1,10 @@
 // The Autorun.inf writer read back through the disc program's reader: what
-// the writer accepts, the reader finds letter for letter under each key.
+// the writer accepts, in either of its forms, the reader finds letter for
+// letter under each key.
 #include "AutorunIni.h"
+#include "common/AutorunEncoding.h"
 #include "FuzzCheck.h"
 #include "launcher/AutorunInf.h"
-#include "platform/Ansi.h"
 #include "platform/WinPath.h"
 
 #include <cstdint>
@@ -29,23 +30,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const pelmora::AutorunEncodingError&) {
         return 0; // refused: nothing would be written
     }
-    FUZZ_CHECK(file.endsWith("\r\n") && file.count("\r\n") == 4);
+    // One form or the other, each line with its CR LF, as the shared
+    // definition reads it back: the lines letter for letter, and under
+    // each key its value.
+    FUZZ_CHECK(pelmora::AutorunPreview(file) == lines);
+    const bool unicode = file.startsWith("\xFF\xFE");
+    FUZZ_CHECK(unicode == !autorun::fitsCodePage(lines.join(QString()).toStdU16String()));
+    FUZZ_CHECK(file.endsWith(unicode ? QByteArray("\r\0\n\0", 4) : QByteArray("\r\n")));
     const struct {
-        const char* key;
+        const char16_t* key;
         QString value;
     } expected[] = {
-        {"OPEN", QStringLiteral("Zolvex.exe")},
-        {"ICON", platform::winpath::fileName(icon)},
-        {"HTM", page},
+        {u"OPEN", QStringLiteral("Zolvex.exe")},
+        {u"ICON", platform::winpath::fileName(icon)},
+        {u"HTM", page},
     };
     const std::string_view text(file.constData(), size_t(file.size()));
     for (const auto& entry : expected) {
-        const auto found = zolvex::findIniValue(text, "Autorun", entry.key);
+        const auto found = zolvex::findIniValue(text, u"Autorun", entry.key);
         FUZZ_CHECK(found.has_value());
-        bool ok = false;
-        const QByteArray written = platform::toWindows1252(entry.value, &ok);
-        FUZZ_CHECK(ok);
-        FUZZ_CHECK(found->text == written.toStdString());
+        // Compared as UTF-16: a QString made from it would drop a leading U+FEFF.
+        FUZZ_CHECK(*found == entry.value.toStdU16String());
+        // Whatever is written is a name Windows can store.
+        FUZZ_CHECK(entry.value.isEmpty() || pelmora::AutorunNameRefusal(entry.value).isEmpty());
     }
     return 0;
 }

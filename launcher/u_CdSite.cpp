@@ -56,6 +56,8 @@ const QString NotRoot =
 const QString NoStartPage =
     QStringLiteral("Vous devez sélectionner le fichier Index.htm, ou semblable (voir aide) "
                    "servant pour l'autorun\rRecommencez");
+const QString NotAStartPage =
+    QStringLiteral("« %1 » ne peut pas être la page de démarrage du disque :\r%2");
 const QString AskCaption = QStringLiteral("Avertissement");
 const QString Ask = QStringLiteral(
     "Voulez-vous enregistrer ? Ne cliquez le bouton Oui, que si Autorun.inf vous semble correct");
@@ -166,6 +168,7 @@ TForm3::TForm3(const QString& startFolder, QWidget* parent)
     m_flb->setObjectName(QStringLiteral("FLB"));
     m_flb->setMask(text::StartPageMask);
     toolkit::place(m_flb, 8, 16, 161, 41);
+    connect(m_flb, &QListWidget::itemSelectionChanged, this, &TForm3::FLBChange);
 
     m_dlb = new toolkit::DirectoryListBox(group2);
     m_dlb->setObjectName(QStringLiteral("DLB"));
@@ -259,6 +262,15 @@ void TForm3::setStatus(const QString& status) {
     m_pl->repaint();
 }
 
+void TForm3::FLBChange() {
+    const QString page = m_flb->fileName();
+    if (page.isEmpty())
+        return;
+    const QString why = AutorunNameRefusal(page);
+    if (!why.isEmpty())
+        toolkit::showPlainMessage(text::NotAStartPage.arg(page, why), this);
+}
+
 void TForm3::BtParcourirClick() {
     QString hostFolder = platform::toHostPath(m_startFolder + text::IconFolder);
     if (hostFolder.isEmpty())
@@ -328,6 +340,8 @@ void TForm3::BtEnregClick() {
         // Before asking: a name the disc readers could not find is refused
         // while nothing has been written yet.
         const QByteArray autorun = AutorunBytes(lines);
+        // What the disc's program will read, not what was meant.
+        m_memo1->setPlainText(AutorunPreview(autorun).join(u'\n'));
 
         toolkit::MessageRequest ask;
         ask.parent = this;

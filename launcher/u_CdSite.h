@@ -54,6 +54,9 @@ public:
     // Full path of the icon chosen with "Parcourir"; empty until one is chosen.
     const QString& iconPath() const { return m_iconPath; }
 
+    // A start page chosen in the list whose name cannot be written in
+    // Autorun.inf: says why at once, not only at the save.
+    void FLBChange();
     void BtParcourirClick();
     void BtEnregClick();
     void BtAideClick();

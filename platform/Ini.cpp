@@ -132,7 +132,11 @@ std::optional<QString> findValue(QStringView text, QStringView section, QStringV
         if (!inSection)
             continue;
         const qsizetype equals = line.indexOf(u'=');
-        const QStringView name = equals < 0 ? line : trimmed(line.first(equals));
+        QStringView name = equals < 0 ? line : trimmed(line.first(equals));
+        // Names compare as C strings: a NUL ends the file's name where it
+        // stands, blanks before it included; "=value" is the empty name's.
+        if (const qsizetype nul = name.indexOf(QChar(u'\0')); nul >= 0)
+            name.truncate(nul);
         if (!sameName(name, key))
             continue;
         // A key without "=" has no value, and hides a later one.
@@ -147,9 +151,15 @@ std::optional<QString> findValue(QStringView text, QStringView section, QStringV
 
 QString readIniString(const QString& iniPath, const QString& section, const QString& key,
                       const QString& defaultValue) {
-    const QStringView wantedSection = trimmed(section);
-    const QStringView wantedKey = trimmed(key);
-    if (wantedSection.isEmpty() || wantedKey.isEmpty())
+    // The names asked for are C strings too: each ends at its first NUL.
+    const auto asAsked = [](const QString& name) {
+        const qsizetype nul = name.indexOf(QChar(u'\0'));
+        return trimmed(nul < 0 ? QStringView(name) : QStringView(name).first(nul));
+    };
+    const QStringView wantedSection = asAsked(section);
+    // An empty key, or one of blanks only, asks for the line "=value".
+    const QStringView wantedKey = asAsked(key);
+    if (wantedSection.isEmpty())
         return defaultValue;
     const QString host = toHostPath(iniPath);
     if (host.isEmpty())

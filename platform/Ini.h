@@ -10,9 +10,10 @@ namespace platform {
 // "=" is the only separator; nothing on a line is a comment (";Virtuel" is
 // merely a key of another name, and "X: ; note" a whole value); quotes round
 // a whole value are dropped.
-// Names compare without regard to case, the first occurrence wins. A file
-// beginning with a UTF-16 or UTF-8 byte-order mark is read in that
-// encoding, any other in Windows-1252.
+// Names compare without regard to case, the first occurrence wins. A key's
+// name in the file, and each name asked for, ends at its first NUL; an empty
+// key finds the line "=value". A file beginning with a UTF-16 or UTF-8
+// byte-order mark is read in that encoding, any other in Windows-1252.
 //
 // Only a regular file of at most MaxIniFileSize bytes is read: anything else
 // (a folder, a pipe, a device, a larger file) reads as absent, without ever

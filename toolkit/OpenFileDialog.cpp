@@ -34,10 +34,6 @@ QLabel* caption(const QString& text, QWidget* buddy, QWidget* parent, int left, 
     return label;
 }
 
-bool isAbsolute(const QString& name) {
-    return name.size() >= 3 && name[1] == u':' && name[2] == u'\\';
-}
-
 } // namespace
 
 OpenFileDialog::OpenFileDialog(const QString& title, const Filters& filters, QWidget* parent)
@@ -116,8 +112,10 @@ void OpenFileDialog::accept() {
         m_files->setMask(typed);
         return;
     }
+    // As Windows' own dialogs read it: "\a" (or "/a") is that folder on the
+    // dialog's drive, "X:a" on drive X's current folder, "a" in the dialog's.
     const QString path =
-        isAbsolute(typed) ? typed : platform::winpath::withTrailingBackslash(directory()) + typed;
+        platform::winpath::expand(typed, directory(), platform::driveCurrentFolder);
     if (platform::folderExists(path)) {
         runGuarded([&] { setDirectory(path); }, this);
         m_name->setText(m_files->mask());

@@ -10,18 +10,10 @@
 // quotes taken without them. Plain C++ so that it is tested on any host.
 namespace zolvex {
 
-struct IniValue {
-    std::string text;  // the value's bytes, in the file's encoding
-    bool utf8 = false; // the file began with a UTF-8 byte-order mark
-};
-
-// The first value of key in section, or nothing when the file holds no such
-// line. An empty value ("HTM=") is a value.
-std::optional<IniValue> findIniValue(std::string_view bytes, std::string_view section,
-                                     std::string_view key);
-
-// The text of bytes in the code page the launcher writes Autorun.inf in,
-// whatever the code page of the machine that reads the disc.
-std::u16string fromAutorunCodePage(std::string_view bytes);
+// The first value of key in section of the file's bytes, decoded in
+// whichever form the launcher wrote the file (autorun::decode), or nothing
+// when the file holds no such line. An empty value ("HTM=") is a value.
+std::optional<std::u16string> findIniValue(std::string_view bytes, std::u16string_view section,
+                                           std::u16string_view key);
 
 } // namespace zolvex

@@ -73,24 +73,6 @@ bool readWholeFile(const std::wstring& path, std::string& bytes) {
     return true;
 }
 
-// The launcher writes Autorun.inf in its own code page (or, in older files,
-// UTF-8 with a byte-order mark): never in this machine's ANSI code page.
-std::wstring widened(const std::string& text, bool utf8) {
-    if (!utf8) {
-        const std::u16string wide = zolvex::fromAutorunCodePage(text);
-        return std::wstring(wide.begin(), wide.end());
-    }
-    if (text.empty())
-        return {};
-    const int size = static_cast<int>(text.size());
-    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
-    if (length <= 0)
-        return {};
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), length);
-    return wide;
-}
-
 bool isAbsolute(const std::wstring& path) {
     return (path.size() >= 2 && path[1] == L':') || (path.size() >= 1 && path[0] == L'\\');
 }
@@ -106,15 +88,17 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         tell(L"Le fichier Autorun.inf est introuvable à côté de ce programme :\n" + infPath);
         return 1;
     }
-    const auto value = zolvex::findIniValue(bytes, "Autorun", "HTM");
-    if (!value || value->text.empty()) {
+    // Read in the form the launcher wrote the file, never in this machine's
+    // ANSI code page.
+    const auto value = zolvex::findIniValue(bytes, u"Autorun", u"HTM");
+    if (!value || value->empty()) {
         tell(L"Le fichier " + infPath +
              L"\nne nomme aucune page de démarrage : il lui manque la ligne HTM= de la section "
              L"[Autorun].");
         return 1;
     }
 
-    std::wstring page = widened(value->text, value->utf8);
+    std::wstring page(value->begin(), value->end());
     for (wchar_t& c : page) {
         if (c == L'/')
             c = L'\\';

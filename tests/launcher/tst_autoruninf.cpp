@@ -84,38 +84,114 @@ private slots:
         QCOMPARE(bytes, QByteArray("[Autorun]\r\nOPEN=Zolvex.exe\r\nICON=a.ico\r\n") + htmLine);
     }
 
-    void namesNoReaderCouldFindAreRefused_data() {
+    void linesNoReaderCouldReadAreRefused_data() {
         QTest::addColumn<QString>("line");
-        QTest::newRow("outside the code page") << QStringLiteral("HTM=page_ŝ.htm");
-        QTest::newRow("another script") << QStringLiteral("ICON=ψ.ico");
         QTest::newRow("line feed") << QStringLiteral("HTM=a\nOPEN=autre.exe");
         QTest::newRow("carriage return") << QStringLiteral("HTM=a\r.htm");
-        QTest::newRow("tab") << QStringLiteral("HTM=a\t.htm");
-        // Read back without their blanks or quotes, the names of other files.
-        QTest::newRow("leading blank") << QStringLiteral("ICON= index.htm");
-        QTest::newRow("trailing blank") << QStringLiteral("HTM=index.htm ");
-        QTest::newRow("single quotes round") << QStringLiteral("ICON='a.ico'");
-        QTest::newRow("double quotes round") << QStringLiteral("HTM=\"a.htm\"");
+        QTest::newRow("tab in the section line") << QStringLiteral("[Auto\trun]");
+        QTest::newRow("a value that names no file") << QStringLiteral("OPEN=CON");
     }
-    void namesNoReaderCouldFindAreRefused() {
+    void linesNoReaderCouldReadAreRefused() {
         QFETCH(QString, line);
         QVERIFY_THROWS_EXCEPTION(AutorunEncodingError,
                                  AutorunBytes({QStringLiteral("[Autorun]"), line}));
     }
 
+    // Each refusal names the character or the rule, for the start page and
+    // for the icon alike.
+    void namesWindowsCannotStoreAreRefused_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("named");
+        for (const char* c : {"?", "*", "<", ">", "|", ":", "\""})
+            QTest::addRow("%s", c) << QStringLiteral("a%1b.htm").arg(QLatin1String(c))
+                                   << QStringLiteral("« %1 »").arg(QLatin1String(c));
+        QTest::newRow("tab") << QStringLiteral("a\tb.htm") << "code 9";
+        QTest::newRow("escape") << QStringLiteral("a\x1b.htm") << "code 27";
+        QTest::newRow("final dot") << QStringLiteral("x.htm.") << "point";
+        QTest::newRow("final blank") << QStringLiteral("x.htm ") << "espace";
+        QTest::newRow("device") << QStringLiteral("CON.htm") << "CON ";
+        QTest::newRow("device, lower case") << QStringLiteral("nul.html") << "NUL ";
+        QTest::newRow("device, two extensions") << QStringLiteral("Com7.tar.htm") << "COM7 ";
+        QTest::newRow("device, blank before the dot") << QStringLiteral("lpt1 .htm") << "LPT1 ";
+        QTest::newRow("device without extension") << QStringLiteral("aux") << "AUX ";
+        QTest::newRow("past 260 characters")
+            << QString(253, u'a') + QStringLiteral(".htm") << "260";
+        QTest::newRow("leading blank") << QStringLiteral(" index.htm") << "espace";
+        QTest::newRow("single quotes round") << QStringLiteral("'a.htm'") << "guillemets";
+    }
+    void namesWindowsCannotStoreAreRefused() {
+        QFETCH(QString, name);
+        QFETCH(QString, named);
+        const QString why = AutorunNameRefusal(name);
+        QVERIFY2(why.contains(named), qPrintable(why));
+        for (const char* key : {"ICON=", "HTM="}) {
+            try {
+                AutorunBytes({QStringLiteral("[Autorun]"), QLatin1String(key) + name});
+                QFAIL("accepted");
+            } catch (const AutorunEncodingError& e) {
+                QVERIFY2(e.message().contains(why), qPrintable(e.message()));
+            }
+        }
+    }
+
+    void namesJustInsideTheRulesAreWritten_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("device name inside a longer one") << QStringLiteral("CONSOLE.htm");
+        QTest::newRow("COM0 is no device") << QStringLiteral("com0.htm");
+        QTest::newRow("dot inside, blank inside") << QStringLiteral("l'été 2005.v2.htm");
+        QTest::newRow("one quote") << QStringLiteral("'a.htm");
+        QTest::newRow("at 260 characters with the root")
+            << QString(252, u'a') + QStringLiteral(".htm");
+    }
+    void namesJustInsideTheRulesAreWritten() {
+        QFETCH(QString, name);
+        QCOMPARE(AutorunNameRefusal(name), QString());
+        QVERIFY(!AutorunBytes(AutorunLines(QString(), name)).isEmpty());
+    }
+
+    // Read back by the disc program's reader: Windows-1252 names in the
+    // file of every earlier disc, the others in UTF-16 with its mark.
     void namesReadBackAsWritten_data() {
         QTest::addColumn<QString>("page");
-        QTest::newRow("circumflex") << QStringLiteral("fête.htm");
-        QTest::newRow("bytes 0x80-0x9F") << QStringLiteral("œuvre_€_Š_Ÿ_‰.htm");
-        QTest::newRow("one quote, inner blank") << QStringLiteral("l'été 2005.htm");
+        QTest::addColumn<bool>("unicode");
+        QTest::newRow("circumflex") << QStringLiteral("fête.htm") << false;
+        QTest::newRow("bytes 0x80-0x9F") << QStringLiteral("œuvre_€_Š_Ÿ_‰.htm") << false;
+        QTest::newRow("one quote, inner blank") << QStringLiteral("l'été 2005.htm") << false;
+        QTest::newRow("Polish") << QStringLiteral("łódź.htm") << true;
+        QTest::newRow("Czech") << QStringLiteral("Žluťoučký.htm") << true;
+        QTest::newRow("Hungarian") << QStringLiteral("Őrség.htm") << true;
+        QTest::newRow("Russian") << QStringLiteral("Москва.htm") << true;
+        QTest::newRow("Turkish") << QStringLiteral("İstanbul.htm") << true;
+        QTest::newRow("Greek") << QStringLiteral("Αθήνα.htm") << true;
+        QTest::newRow("Japanese") << QStringLiteral("日本.htm") << true;
+        QTest::newRow("emoji, a surrogate pair") << QStringLiteral("smile😀.htm") << true;
     }
     void namesReadBackAsWritten() {
         QFETCH(QString, page);
-        const QByteArray bytes = AutorunBytes(AutorunLines(QStringLiteral("C:\\ico\\a.ico"), page));
-        const auto value = zolvex::findIniValue(std::string_view(bytes.constData(), bytes.size()),
-                                                "Autorun", "HTM");
-        QVERIFY(value && !value->utf8);
-        QCOMPARE(QString::fromStdU16String(zolvex::fromAutorunCodePage(value->text)), page);
+        QFETCH(bool, unicode);
+        // The icon named in the same language as the page.
+        const QString icon = page.chopped(4) + QStringLiteral(".ico");
+        const QByteArray bytes =
+            AutorunBytes(AutorunLines(QStringLiteral("C:\\ico\\") + icon, page));
+        QCOMPARE(bytes.startsWith("\xFF\xFE"), unicode);
+        const std::string_view file(bytes.constData(), size_t(bytes.size()));
+        for (const auto& [key, value] : {std::pair(u"HTM", page), std::pair(u"ICON", icon),
+                                         std::pair(u"OPEN", QStringLiteral("Zolvex.exe"))}) {
+            const auto read = zolvex::findIniValue(file, u"Autorun", key);
+            QVERIFY(read);
+            QCOMPARE(QString::fromStdU16String(*read), value);
+        }
+        QCOMPARE(AutorunPreview(bytes), AutorunLines(QStringLiteral("C:\\ico\\") + icon, page));
+    }
+
+    // The sample in the settings corpus, whose values Windows' profile reader
+    // (under Wine) returned whole, is the writer's own.
+    void unicodeFileIsTheSampleWindowsRead() {
+        QFile sample(QStringLiteral(INI_CORPUS_DIR "/autorun-utf16.inf"));
+        QVERIFY(sample.open(QIODevice::ReadOnly));
+        QCOMPARE(AutorunBytes(AutorunLines(QStringLiteral("C:\\ico\\日本.ico"),
+                                           QStringLiteral("Москва 😀.htm"))),
+                 sample.readAll());
     }
 
     void writeReplacesAnOrdinaryFileKeepingItsName_data() {

@@ -18,6 +18,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QStringEncoder>
 #include <QTimer>
 #include <QtTest>
 
@@ -55,6 +56,13 @@ const QByteArray OtherIcon = QByteArray("\0\0\1\0autre", 9);
 
 QByteArray autorun(const QByteArray& icon, const QByteArray& page) {
     return "[Autorun]\r\nOPEN=Zolvex.exe\r\nICON=" + icon + "\r\nHTM=" + page + "\r\n";
+}
+
+// The same lines in UTF-16, for names outside Windows-1252.
+QByteArray unicodeAutorun(const QString& icon, const QString& page) {
+    const QString text =
+        QString::fromLatin1(autorun("\x01", "\x02")).replace(u'\x01', icon).replace(u'\x02', page);
+    return "\xFF\xFE" + QStringEncoder(QStringEncoder::Utf16LE).encode(text);
 }
 
 QStringList rootNames(const QString& hostRoot) {
@@ -247,6 +255,11 @@ private slots:
                                              << autorun("site.ico", "accueil_\xE9t\xE9.htm");
         QTest::newRow("accented icon")
             << "index.htm" << QStringLiteral("icône.ico") << autorun("ic\xF4ne.ico", "index.htm");
+        QTest::newRow("Russian start page")
+            << QStringLiteral("Москва.htm") << "site.ico"
+            << unicodeAutorun("site.ico", QStringLiteral("Москва.htm"));
+        QTest::newRow("Japanese icon") << "index.htm" << QStringLiteral("日本.ico")
+                                       << unicodeAutorun(QStringLiteral("日本.ico"), "index.htm");
     }
     void saveWritesTheRootFilesByteForByte() {
         QFETCH(QString, page);
@@ -557,23 +570,50 @@ private slots:
         QTest::addColumn<QString>("page");
         QTest::addColumn<QString>("icon");
         QTest::addColumn<QString>("step");
-        QTest::newRow("start page outside the code page")
-            << QStringLiteral("accueil_ŝ.htm") << "site.ico"
-            << QStringLiteral("« HTM=accueil_ŝ.htm » ne peut pas être écrit dans Autorun.inf");
-        QTest::newRow("icon outside the code page")
-            << "index.htm" << QStringLiteral("ψ.ico")
-            << QStringLiteral("« ICON=ψ.ico » ne peut pas être écrit dans Autorun.inf");
+        QTest::newRow("start page with a character Windows refuses")
+            << "a?b.htm"
+            << "site.ico"
+            << QStringLiteral("« a?b.htm » : Windows n'accepte pas le caractère « ? » dans un nom "
+                              "de fichier.");
+        QTest::newRow("start page named as a device")
+            << "Con.htm"
+            << "site.ico"
+            << QStringLiteral(
+                   "« Con.htm » : CON est un nom que Windows réserve à un périphérique.");
+        QTest::newRow("start page ending in a dot")
+            << "index.htm."
+            << "site.ico"
+            << QStringLiteral("« index.htm. » : Windows n'accepte pas un nom de fichier qui se "
+                              "termine par un point.");
         QTest::newRow("start page with a line break")
             << "a\nb.htm"
-            << "site.ico" << QStringLiteral("Caractère de contrôle dans « HTM=a\nb.htm »");
+            << "site.ico"
+            << QStringLiteral("« a\u240Ab.htm » : Windows n'accepte pas de caractère de contrôle "
+                              "(code 10) dans un nom de fichier.");
         QTest::newRow("icon with a leading blank")
             << "index.htm"
             << " site.ico"
-            << QStringLiteral("« ICON= site.ico » serait lu autrement sur le disque");
+            << QStringLiteral("«  site.ico » : Le disque lirait ce nom sans l'espace qui le "
+                              "commence.");
         QTest::newRow("start page in quotes")
             << "'accueil.htm'"
             << "site.ico"
-            << QStringLiteral("« HTM='accueil.htm' » serait lu autrement sur le disque");
+            << QStringLiteral("« 'accueil.htm' » : Le disque lirait ce nom sans les guillemets qui "
+                              "l'entourent.");
+    }
+    // Choosing in the list says at once why a page cannot be the start page.
+    void choosingAStartPageWindowsCannotStoreSaysWhy() {
+        m_drives->writeFile("X:\\a|b.htm", "<html>");
+        m_form->FLB()->refresh();
+        m_boxes.clear();
+        selectPage("a|b.htm");
+        QCOMPARE(boxTexts(),
+                 QStringList{QStringLiteral(
+                     "« a|b.htm » ne peut pas être la page de démarrage du disque :\r"
+                     "Windows n'accepte pas le caractère « | » dans un nom de fichier.")});
+        m_boxes.clear();
+        selectPage("index.htm");
+        QCOMPARE(boxTexts(), QStringList());
     }
     void namesNoDiscReaderCouldFindStopBeforeAnyWrite() {
         QFETCH(QString, page);
@@ -659,6 +699,12 @@ private slots:
                                         << "C:\\Pelmora\\ico\\nouveau.ico";
         QTest::newRow("full path typed") << "X:\\index.htm"
                                          << "X:\\index.htm";
+        QTest::newRow("rooted without a drive") << "\\Pelmora\\ico\\site.ico"
+                                                << "C:\\Pelmora\\ico\\site.ico";
+        QTest::newRow("rooted, forward slashes") << "/Pelmora/ico/autre.ico"
+                                                 << "C:\\Pelmora\\ico\\autre.ico";
+        QTest::newRow("beside the icons folder") << "..\\ico\\site.ico"
+                                                 << "C:\\Pelmora\\ico\\site.ico";
         QTest::newRow("cancelled") << ""
                                    << "";
     }

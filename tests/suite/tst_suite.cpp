@@ -3,7 +3,7 @@
 // program, and the script that lays out a demo suite.
 
 #include "AutorunIni.h"
-#include "common/AutorunCodePage.h"
+#include "common/AutorunEncoding.h"
 #include "common/SuiteLayout.h"
 
 #include <QDir>
@@ -13,6 +13,7 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QStringDecoder>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <QTest>
@@ -159,65 +160,72 @@ private:
 void TestSuite::autorunValue_data() {
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<bool>("found");
-    QTest::addColumn<QByteArray>("page");
-    QTest::addColumn<bool>("utf8");
+    QTest::addColumn<QString>("page");
 
     QTest::newRow("as the launcher writes it")
         << QByteArray("[Autorun]\r\nOPEN=Zolvex.exe\r\nICON=site.ico\r\nHTM=index.htm\r\n") << true
-        << QByteArray("index.htm") << false;
+        << QStringLiteral("index.htm");
     QTest::newRow("names in another case")
-        << QByteArray("[AUTORUN]\r\nhtm=Index.HTM\r\n") << true << QByteArray("Index.HTM") << false;
+        << QByteArray("[AUTORUN]\r\nhtm=Index.HTM\r\n") << true << QStringLiteral("Index.HTM");
     QTest::newRow("blanks around names and value")
         << QByteArray("  [ autorun ]  \r\n \tHTM  =  accueil.htm  \r\n") << true
-        << QByteArray("accueil.htm") << false;
+        << QStringLiteral("accueil.htm");
     QTest::newRow("line feeds only, no end on the last line")
         << QByteArray("[Autorun]\nOPEN=Zolvex.exe\nHTM=index.htm") << true
-        << QByteArray("index.htm") << false;
+        << QStringLiteral("index.htm");
     QTest::newRow("empty value is a value")
-        << QByteArray("[Autorun]\r\nHTM=\r\n") << true << QByteArray() << false;
+        << QByteArray("[Autorun]\r\nHTM=\r\n") << true << QString();
     QTest::newRow("value holding an equals sign")
-        << QByteArray("[Autorun]\r\nHTM=a=b.htm\r\n") << true << QByteArray("a=b.htm") << false;
+        << QByteArray("[Autorun]\r\nHTM=a=b.htm\r\n") << true << QStringLiteral("a=b.htm");
     QTest::newRow("quoted value") << QByteArray("[Autorun]\r\nHTM=\"page d'accueil.htm\"\r\n")
-                                  << true << QByteArray("page d'accueil.htm") << false;
-    QTest::newRow("first of two lines") << QByteArray("[Autorun]\r\nHTM=a.htm\r\nHTM=b.htm\r\n")
-                                        << true << QByteArray("a.htm") << false;
-    QTest::newRow("Windows-1252 bytes kept as they are")
-        << QByteArray("[Autorun]\r\nHTM=\xe9t\xe9.htm\r\n") << true << QByteArray("\xe9t\xe9.htm")
-        << false;
+                                  << true << QStringLiteral("page d'accueil.htm");
+    QTest::newRow("first of two lines")
+        << QByteArray("[Autorun]\r\nHTM=a.htm\r\nHTM=b.htm\r\n") << true << QStringLiteral("a.htm");
+    QTest::newRow("Windows-1252 whatever the machine's code page")
+        << QByteArray("[Autorun]\r\nHTM=\xe9t\xe9_\x80.htm\r\n") << true
+        << QStringLiteral("été_€.htm");
     QTest::newRow("UTF-8 with byte-order mark")
         << QByteArray("\xEF\xBB\xBF[Autorun]\r\nHTM=\xc3\xa9t\xc3\xa9.htm\r\n") << true
-        << QByteArray("\xc3\xa9t\xc3\xa9.htm") << true;
+        << QStringLiteral("été.htm");
+    QTest::newRow("UTF-8, broken sequences")
+        << QByteArray("\xEF\xBB\xBF[Autorun]\r\nHTM=a\xc3\xe0\x80\xf5\x80.htm\r\n") << true
+        << QStringLiteral("a\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD.htm");
+    const auto utf16 = [](const QString& text) {
+        return QByteArray("\xFF\xFE") + QStringEncoder(QStringEncoder::Utf16LE).encode(text);
+    };
+    QTest::newRow("UTF-16 with byte-order mark")
+        << utf16(QStringLiteral("[Autorun]\r\nICON=a.ico\r\nHTM=Москва 😀.htm\r\n")) << true
+        << QStringLiteral("Москва 😀.htm");
+    QTest::newRow("UTF-16, odd last byte")
+        << utf16(QStringLiteral("[autorun]\nhtm = 'łódź.htm'\n")) + 'x' << true
+        << QStringLiteral("łódź.htm");
 
-    QTest::newRow("empty file") << QByteArray() << false << QByteArray() << false;
+    QTest::newRow("empty file") << QByteArray() << false << QString();
     QTest::newRow("no HTM line") << QByteArray("[Autorun]\r\nOPEN=Zolvex.exe\r\nICON=site.ico\r\n")
-                                 << false << QByteArray() << false;
+                                 << false << QString();
     QTest::newRow("line before any section")
-        << QByteArray("HTM=a.htm\r\n[Autorun]\r\n") << false << QByteArray() << false;
+        << QByteArray("HTM=a.htm\r\n[Autorun]\r\n") << false << QString();
     QTest::newRow("line in another section")
         << QByteArray("[Autorun]\r\nOPEN=Zolvex.exe\r\n[Autre]\r\nHTM=a.htm\r\n") << false
-        << QByteArray() << false;
+        << QString();
     QTest::newRow("longer keys are other keys")
-        << QByteArray("[Autorun]\r\nHTML=a.htm\r\nHTM2=b.htm\r\n") << false << QByteArray()
-        << false;
+        << QByteArray("[Autorun]\r\nHTML=a.htm\r\nHTM2=b.htm\r\n") << false << QString();
     QTest::newRow("commented out")
-        << QByteArray("[Autorun]\r\n;HTM=a.htm\r\n") << false << QByteArray() << false;
+        << QByteArray("[Autorun]\r\n;HTM=a.htm\r\n") << false << QString();
     QTest::newRow("key without equals sign")
-        << QByteArray("[Autorun]\r\nHTM index.htm\r\n") << false << QByteArray() << false;
+        << QByteArray("[Autorun]\r\nHTM index.htm\r\n") << false << QString();
 }
 
 void TestSuite::autorunValue() {
     QFETCH(QByteArray, file);
     QFETCH(bool, found);
-    QFETCH(QByteArray, page);
-    QFETCH(bool, utf8);
+    QFETCH(QString, page);
 
     const auto value =
-        zolvex::findIniValue(std::string_view(file.constData(), file.size()), "Autorun", "HTM");
+        zolvex::findIniValue(std::string_view(file.constData(), file.size()), u"Autorun", u"HTM");
     QCOMPARE(value.has_value(), found);
-    if (value) {
-        QCOMPARE(QByteArray::fromStdString(value->text), page);
-        QCOMPARE(value->utf8, utf8);
-    }
+    if (value)
+        QCOMPARE(QString::fromStdU16String(*value), page);
 }
 
 // The disc's program decodes every byte as the code page named by the shared
@@ -230,7 +238,7 @@ void TestSuite::autorunCodePageDecodesAsItsName() {
     QVERIFY(reference.isValid());
     const QString expected =
         reference.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
-    const QString decoded = QString::fromStdU16String(zolvex::fromAutorunCodePage(bytes));
+    const QString decoded = QString::fromStdU16String(autorun::decode(bytes));
     QCOMPARE(decoded.size(), expected.size());
     for (qsizetype i = 0; i < decoded.size(); ++i)
         QVERIFY2(decoded[i] == expected[i], qPrintable(QString::number(0x20 + i, 16)));
