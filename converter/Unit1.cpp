@@ -57,11 +57,22 @@ const QString LecteursHint =
     QStringLiteral("Donner une lettre à un dossier, choisir le disque virtuel");
 const QString HelpDocument = suite::below(suite::ConverterHelpDocument);
 const QString NothingIn = QStringLiteral("Rien à transformer dans %1");
+const QString ForeignHeadOne =
+    QStringLiteral("Dans « %1 », ce dossier ne vient pas d'un caméscope :");
 const QString ForeignHead =
     QStringLiteral("Dans « %1 », ces dossiers ne viennent pas d'un caméscope :");
 const QString ForeignMore = QStringLiteral("… et %1 autres");
-const QString ForeignQuestion = QStringLiteral(
-    "Ils seraient renommés eux aussi (« %1 » deviendrait « %2 »). Les renommer quand même ?");
+const QString ForeignQuestionOne =
+    QStringLiteral("Il serait renommé lui aussi (« %1 » deviendrait « %2 »). Le renommer quand "
+                   "même ? « Non » le laisse tel quel et transforme le reste.");
+const QString ForeignQuestion =
+    QStringLiteral("Ils seraient renommés eux aussi (« %1 » deviendrait « %2 »). Les renommer "
+                   "quand même ? « Non » les laisse tels quels et transforme le reste.");
+const QString NothingElseOne =
+    QStringLiteral("Rien d'autre à transformer dans %1 : le dossier %2 reste tel quel.");
+const QString NothingElse =
+    QStringLiteral("Rien d'autre à transformer dans %1 : les dossiers %2 restent tels quels.");
+const QString LeftAlone = QStringLiteral("Dossiers laissés tels quels : %1");
 const QString ProgressRename = QStringLiteral("Renommage des clips : %1");
 const QString ProgressWiden = QStringLiteral("Passage en 16:9 : %1");
 const QString ProgressCount = QStringLiteral("Clip %1 sur %2");
@@ -88,6 +99,16 @@ const QString IndexKept = QStringLiteral("%1, fichier d'index %2 conservé");
 // How many names a box lists before it says how many more there are.
 constexpr int ForeignShown = 5;
 constexpr int FailuresShown = 20;
+
+// Names as the boxes quote them: « Photos », « Vacances ».
+QString quotedNames(const QStringList& names) {
+    QStringList quoted;
+    for (qsizetype i = 0; i < names.size() && i < ForeignShown; ++i)
+        quoted << QStringLiteral("« %1 »").arg(names[i]);
+    if (names.size() > ForeignShown)
+        quoted << text::ForeignMore.arg(names.size() - ForeignShown);
+    return quoted.join(QStringLiteral(", "));
+}
 
 QString FailureReason(const ConversionFailure& failure) {
     QString reason;
@@ -346,9 +367,21 @@ void TForm1::convertSelectedFolder() {
         toolkit::showPlainMessage(text::NothingIn.arg(folder), this);
         return;
     }
-    if (!plan.foreign.isEmpty() && !confirmForeignFolders(folder, plan.foreign))
-        return;
-    const ConversionReport report = runConversion(folder, plan.clips);
+    // "Non" leaves the folders it names as they are, and only those.
+    QStringList leaveAlone;
+    int clips = plan.clips;
+    if (!plan.foreign.isEmpty() && !confirmForeignFolders(folder, plan.foreign)) {
+        if (!plan.anythingBesideForeign) {
+            toolkit::showPlainMessage((plan.foreign.size() == 1 ? text::NothingElseOne
+                                                                : text::NothingElse)
+                                          .arg(folder, quotedNames(plan.foreign)),
+                                      this);
+            return;
+        }
+        leaveAlone = plan.foreign;
+        clips = plan.clipsBesideForeign;
+    }
+    const ConversionReport report = runConversion(folder, clips, leaveAlone);
     DLB->refresh();
     FLB->refresh();
     showReport(folder, report);
@@ -357,12 +390,14 @@ void TForm1::convertSelectedFolder() {
 }
 
 bool TForm1::confirmForeignFolders(const QString& folder, const QStringList& foreign) {
-    QStringList lines{text::ForeignHead.arg(folder)};
+    const bool one = foreign.size() == 1;
+    QStringList lines{(one ? text::ForeignHeadOne : text::ForeignHead).arg(folder)};
     for (qsizetype i = 0; i < foreign.size() && i < ForeignShown; ++i)
         lines << QStringLiteral("    ") + foreign[i];
     if (foreign.size() > ForeignShown)
         lines << text::ForeignMore.arg(foreign.size() - ForeignShown);
-    lines << text::ForeignQuestion.arg(foreign.first(), MapCamcorderName(foreign.first()));
+    lines << (one ? text::ForeignQuestionOne : text::ForeignQuestion)
+                 .arg(foreign.first(), MapCamcorderName(foreign.first()));
     toolkit::MessageRequest request;
     request.parent = this;
     request.caption = toolkit::programTitle();
@@ -376,7 +411,8 @@ bool TForm1::confirmForeignFolders(const QString& folder, const QStringList& for
 
 // The walk runs on its own thread, so that the window keeps painting and the
 // progress dialog can stop it; boxes it raises are shown here, while it waits.
-ConversionReport TForm1::runConversion(const QString& folder, int clips) {
+ConversionReport TForm1::runConversion(const QString& folder, int clips,
+                                       const QStringList& leaveAlone) {
     m_converting = true;
     m_stop = false;
     m_closeWhenStopped = false;
@@ -399,6 +435,7 @@ ConversionReport TForm1::runConversion(const QString& folder, int clips) {
 
     ConversionHooks hooks;
     hooks.stop = [this] { return m_stop.load(); };
+    hooks.leaveAlone = leaveAlone;
     hooks.progress = [dialog, clips](const QString& clip, bool widening, int clipsDone) {
         QMetaObject::invokeMethod(
             dialog.data(),
@@ -446,6 +483,8 @@ void TForm1::showReport(const QString& folder, const ConversionReport& report) {
                       text::IndexesDeleted.arg(report.indexesDeleted),
                       text::ClipsWidened.arg(report.clipsWidened),
                       text::DatesRestored.arg(report.datesRestored)};
+    if (!report.leftAlone.isEmpty())
+        lines << text::LeftAlone.arg(quotedNames(report.leftAlone));
     if (!report.failures.isEmpty()) {
         lines << QString() << text::FailuresHead;
         for (qsizetype i = 0; i < report.failures.size() && i < FailuresShown; ++i)

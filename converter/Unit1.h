@@ -83,7 +83,8 @@ private:
     void createControls();
     void convertSelectedFolder();
     bool confirmForeignFolders(const QString& folder, const QStringList& foreign);
-    ConversionReport runConversion(const QString& folder, int clips);
+    ConversionReport runConversion(const QString& folder, int clips,
+                                   const QStringList& leaveAlone);
     void showReport(const QString& folder, const ConversionReport& report);
     void preselectDrive(const QString& designation);
     void fitOuterSize();

@@ -716,17 +716,27 @@ void TestStrovanWindow::asksBeforeRenamingForeignFolders_data() {
     QTest::addColumn<QStringList>("asked"); // the folders the question names
     QTest::addColumn<int>("answer");
     QTest::addColumn<QStringList>("after");
+    QTest::addColumn<QString>("said"); // a line of the box that ends the action
     const QStringList ours{"Photos", "Videos"};
-    QTest::newRow("Non") << ours << ours << int(toolkit::Answer::No) << ours;
+    QTest::newRow("Non, nothing else")
+        << ours << ours << int(toolkit::Answer::No) << ours
+        << "Rien d'autre à transformer dans C:\\Mes films : les dossiers « Photos », « Videos » "
+           "restent tels quels.";
+    QTest::newRow("Non, one folder beside a card")
+        << QStringList{"Photos", "PRG001"} << QStringList{"Photos"} << int(toolkit::Answer::No)
+        << QStringList{"Photos", "PRG0001"} << "Dossiers laissés tels quels : « Photos »";
     QTest::newRow("Oui") << ours << ours << int(toolkit::Answer::Yes)
-                         << QStringList{"Pho0000", "Vid0000"};
+                         << QStringList{"Pho0000", "Vid0000"} << "Dossiers d'enregistrement renommés : 2";
     QTest::newRow("a real card") << QStringList{"PRG001", "PRG00A"} << QStringList()
-                                 << int(toolkit::Answer::No) << QStringList{"PRG0001", "PRG0010"};
+                                 << int(toolkit::Answer::No) << QStringList{"PRG0001", "PRG0010"}
+                                 << "Clips renommés : 2";
     QTest::newRow("more than five")
         << QStringList{"AAAAAA", "BBBBBB", "CCCCCC", "DDDDDD", "EEEEEE", "FFFFFF", "PRG001"}
         << QStringList{"AAAAAA", "BBBBBB", "CCCCCC", "DDDDDD", "EEEEEE", "… et 1 autres"}
         << int(toolkit::Answer::No)
-        << QStringList{"AAAAAA", "BBBBBB", "CCCCCC", "DDDDDD", "EEEEEE", "FFFFFF", "PRG001"};
+        << QStringList{"AAAAAA", "BBBBBB", "CCCCCC", "DDDDDD", "EEEEEE", "FFFFFF", "PRG0001"}
+        << "Dossiers laissés tels quels : « AAAAAA », « BBBBBB », « CCCCCC », « DDDDDD », "
+           "« EEEEEE », … et 1 autres";
 }
 
 void TestStrovanWindow::asksBeforeRenamingForeignFolders() {
@@ -734,6 +744,7 @@ void TestStrovanWindow::asksBeforeRenamingForeignFolders() {
     QFETCH(QStringList, asked);
     QFETCH(int, answer);
     QFETCH(QStringList, after);
+    QFETCH(QString, said);
     const QString cam = QStringLiteral("C:\\Mes films");
     for (const QString& folder : folders)
         m_drives->writeFile(cam + u'\\' + folder + QStringLiteral("\\MOV001.MOD"), "clip");
@@ -753,10 +764,16 @@ void TestStrovanWindow::asksBeforeRenamingForeignFolders() {
         QCOMPARE(lines.mid(1, asked.size()).replaceInStrings(QStringLiteral("    "), QString()),
                  asked);
         QCOMPARE(questions.first().defaultAnswer, toolkit::Answer::No);
+        // Written for one folder or several.
+        QCOMPARE(lines.first().contains(QStringLiteral("ce dossier ne vient")), asked.size() == 1);
+        QCOMPARE(lines.last().startsWith(QStringLiteral("Il serait")), asked.size() == 1);
     }
+    QVERIFY(!boxes.boxes.isEmpty());
+    QVERIFY2(boxes.boxes.last().text.split(QChar(13)).contains(said),
+             qPrintable(boxes.boxes.last().text));
     QStringList names = texts(form->DLB).mid(2); // after the root and the folder itself
     QCOMPARE(names, after);
-    // On "Non" nothing at all changed, clips included.
+    // On "Non" the folders it names did not change at all, clips included.
     if (answer == int(toolkit::Answer::No) && !asked.isEmpty())
         QCOMPARE(m_drives->readFile(cam + u'\\' + folders.first() + QStringLiteral("\\MOV001.MOD")),
                  QByteArray("clip"));
