@@ -33,6 +33,10 @@ site by itself.
 
 The converter (strovan) renames the folders and .MOD clips written by a
 JVC camcorder to plain .MPG files and deletes the camera's index files.
+Before that, each clip takes back its recording date from its index, and
+a clip filmed in 16:9 is marked as such. It asks before renaming folders
+that no camcorder wrote, shows its progress with an \"Annuler\" button
+that stops without losing anything, and ends with a report.
 
 The programs see folders as Windows drives through a drive table of
 symbolic links; removable media get drive letters of their own.")

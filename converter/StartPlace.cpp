@@ -5,6 +5,7 @@
 #include "platform/Drives.h"
 #include "platform/Errors.h"
 #include "platform/FileSystem.h"
+#include "toolkit/SingleInstance.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -78,6 +79,10 @@ QString VideosFolder() {
         if (!folder.isEmpty() && QFileInfo(folder).isDir())
             return platform::toWindowsPath(folder);
     return platform::toWindowsPath(home);
+}
+
+QString ConverterInstanceKey(const QString& hostFolder) {
+    return toolkit::instanceKey(QStringLiteral("strovan"), hostFolder);
 }
 
 QString UserStartFolder() {

@@ -19,4 +19,8 @@ QString VideosFolder();
 // The card's folder when one is mounted, else the videos folder.
 QString UserStartFolder();
 
+// The key of the running converter for its folder (host path): one converter
+// at a time, apart from the menu's key.
+QString ConverterInstanceKey(const QString& hostFolder);
+
 } // namespace strovan

@@ -12,6 +12,7 @@
 #include "toolkit/Cursors.h"
 #include "toolkit/Documents.h"
 #include "toolkit/DrivesWindow.h"
+#include "toolkit/FocusFrame.h"
 #include "toolkit/FolderSelectors.h"
 #include "toolkit/Jpeg.h"
 #include "toolkit/MessageBox.h"
@@ -25,7 +26,6 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QProgressDialog>
-#include <QScreen>
 #include <QShowEvent>
 #include <QThread>
 #include <QTimer>
@@ -183,12 +183,15 @@ void TForm1::BtLecteursClick() {
 void TForm1::createControls() {
     setWindowTitle(text::Caption);
     setFont(tahoma(11));
-    toolkit::setBackground(this, LightBlue);
+    // The window's own ground and text; each coloured control below sets its
+    // whole palette, so that the window reads the same under any theme.
+    toolkit::setWindowColours(this, Black, LightBlue);
 
     Image1 = new QLabel(this);
     toolkit::place(Image1, 8, 8, 777, 41);
     Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Image1->setPixmap(picture(QStringLiteral(":/strovan/banniere.jpg")));
+    Image1->setAccessibleName(QStringLiteral("Strovan"));
 
     DCB = new toolkit::DriveComboBox(this);
     toolkit::place(DCB, 8, 56, 233, 19);
@@ -197,13 +200,8 @@ void TForm1::createControls() {
     FLB = new toolkit::FileListBox(this);
     toolkit::place(FLB, 248, 56, 233, 297);
     for (QWidget* selector :
-         {static_cast<QWidget*>(DCB), static_cast<QWidget*>(DLB), static_cast<QWidget*>(FLB)}) {
-        toolkit::setBackground(selector, Yellow);
-        toolkit::setTextColour(selector, Black);
-        QPalette palette = selector->palette();
-        palette.setColor(QPalette::Button, Yellow); // the drive selector's closed face
-        selector->setPalette(palette);
-    }
+         {static_cast<QWidget*>(DCB), static_cast<QWidget*>(DLB), static_cast<QWidget*>(FLB)})
+        toolkit::setColours(selector, Black, Yellow, true);
 
     BtAction = new toolkit::SpeedButton(text::Action, this);
     toolkit::place(BtAction, 488, 56, 297, 65);
@@ -224,7 +222,7 @@ void TForm1::createControls() {
         button->setFont(tahoma(21, true));
     for (QWidget* button : {static_cast<QWidget*>(BtAction), static_cast<QWidget*>(BtAide),
                             static_cast<QWidget*>(BtMenu), static_cast<QWidget*>(BitBtn1)})
-        toolkit::setTextColour(button, Navy);
+        toolkit::setColours(button, Navy, toolkit::ButtonFace);
     // The keyboard reaches every button that acts, the speed buttons too.
     BtAction->setFocusPolicy(Qt::TabFocus);
     BtMenu->setFocusPolicy(Qt::TabFocus);
@@ -237,8 +235,8 @@ void TForm1::createControls() {
     toolkit::place(Label3, 488, 224, 38, 16);
     for (QLabel* label : {Label2, Label1, Label3})
         label->setFont(tahoma(13));
-    toolkit::setTextColour(Label2, Black);
-    toolkit::setTextColour(Label3, Black);
+    toolkit::setColours(Label2, Black, LightBlue);
+    toolkit::setColours(Label3, Black, LightBlue);
 
     Edit1 = new QLineEdit(this);
     toolkit::place(Edit1, 536, 220, 241, 21);
@@ -251,7 +249,7 @@ void TForm1::createControls() {
     toolkit::place(Label6, 488, 328, 230, 23);
     for (QLabel* label :
          {Label1, Label4, static_cast<QLabel*>(Label5), static_cast<QLabel*>(Label6)})
-        toolkit::setTextColour(label, Yellow);
+        toolkit::setColours(label, Yellow, LightBlue);
     for (QLabel* label : {Label4, static_cast<QLabel*>(Label5), static_cast<QLabel*>(Label6)})
         label->setFont(tahoma(19, true));
     // A host without Tahoma draws wider: a label never cuts its own text.
@@ -284,14 +282,6 @@ void TForm1::createControls() {
     connect(Label5, &toolkit::LinkLabel::clicked, this, &TForm1::Label5Click);
     connect(Label6, &toolkit::LinkLabel::clicked, this, &TForm1::Label6Click);
 
-    setTabOrder(DCB, DLB);
-    setTabOrder(DLB, FLB);
-    setTabOrder(FLB, Edit1);
-    setTabOrder(Edit1, BtAction);
-    setTabOrder(BtAction, BitBtn1);
-    setTabOrder(BitBtn1, BtAide);
-    setTabOrder(BtAide, BtMenu);
-
     // Below "Aide", above the folder's name: the free room among the buttons
     // that are not the conversion's.
     BtLecteurs = new QPushButton(text::Lecteurs, this);
@@ -300,13 +290,27 @@ void TForm1::createControls() {
     toolkit::place(BtLecteurs, 488, 167, 81, 27);
     toolkit::setTextColour(BtLecteurs, Navy);
     connect(BtLecteurs, &QPushButton::clicked, this, &TForm1::BtLecteursClick);
-    setTabOrder(BtMenu, BtLecteurs);
+    // Screen readers name each field by its label, or by what it holds.
+    Label2->setBuddy(DLB);
+    Label3->setBuddy(Edit1);
+    // Lists and the drive selector take no name from a label: given here.
+    DCB->setAccessibleName(QStringLiteral("Lecteur"));
+    DCB->setAccessibleDescription(DCB->accessibleName());
+    DLB->setAccessibleName(text::Repertoire.trimmed());
+    FLB->setAccessibleName(QStringLiteral("Fichiers"));
+
+    // Reading order: the selectors column by column, then the buttons left
+    // to right and the one below them, the file name and the two addresses.
+    const QList<QWidget*> order{DCB,    DLB,     FLB,        BtAction, BtAide, BtMenu,
+                                BitBtn1, BtLecteurs, Edit1, Label5, Label6};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
     DCB->setFocus();
+    toolkit::showFocusFromTheStart(this);
 
     // Until the window manager tells its frame, take the whole size as ours.
     setFixedSize(OuterWidth, OuterHeight);
-    const QScreen* primary = QGuiApplication::primaryScreen();
-    move(primary ? primary->geometry().topLeft() : QPoint(0, 0));
+    toolkit::placeOnScreen(this);
 }
 
 void TForm1::FormCreate() {
@@ -523,11 +527,11 @@ void TForm1::BtMenuClick() {
 
 // Each label opens the other's address.
 void TForm1::Label5Click() {
-    platform::openUrl(suite::webUrl(suite::addressA()));
+    toolkit::openAddressOrTell(suite::webUrl(suite::addressA()), this);
 }
 
 void TForm1::Label6Click() {
-    platform::openUrl(suite::webUrl(suite::addressB()));
+    toolkit::openAddressOrTell(suite::webUrl(suite::addressB()), this);
 }
 
 bool TForm1::event(QEvent* event) {

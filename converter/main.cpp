@@ -1,9 +1,10 @@
 #include "common/Version.h"
+#include "converter/StartPlace.h"
 #include "converter/Unit1.h"
 #include "platform/Drives.h"
 #include "platform/WorkingFolder.h"
 #include "toolkit/MessageBox.h"
-#include "toolkit/SingleMenu.h"
+#include "toolkit/SingleInstance.h"
 #include "toolkit/StartUp.h"
 #include "toolkit/Translations.h"
 
@@ -15,8 +16,11 @@ int main(int argc, char** argv) {
     const toolkit::ProgramInfo info{
         QStringLiteral("Strovan"), QStringLiteral(PELMORA_VERSION),
         QStringLiteral("Strovan, le convertisseur de la suite : dans le dossier copié d'un "
-                       "caméscope JVC, il renomme les dossiers et les clips .MOD en .MPG et "
-                       "supprime les fichiers d'index .MOI et .PGI.\n"
+                       "caméscope JVC, il renomme les dossiers et les clips .MOD en .MPG, leur "
+                       "rend leur date d'enregistrement, marque en 16:9 les clips filmés en "
+                       "écran large et supprime les fichiers d'index .MOI et .PGI ; il demande "
+                       "confirmation pour un dossier qui ne vient pas d'un caméscope, montre "
+                       "sa progression (Annuler) et fait le bilan à la fin.\n"
                        "Le dossier de travail est celui du convertisseur, dans le dossier de la "
                        "suite ; les lecteurs sont ceux de la table des lecteurs (PELMORA_DRIVES, "
                        "sinon ~/.config/pelmora/drives)."),
@@ -37,15 +41,14 @@ int main(int argc, char** argv) {
     toolkit::setProgramTitle(QStringLiteral("Strovan"));
 
     // One converter at a time, as one menu: a second start brings the
-    // running converter forward and ends. Its key is the converter's own
-    // folder, apart from the menu's, which is the suite folder.
-    const QString hostStart = platform::toHostPath(startFolder);
-    if (toolkit::bringMenuForward(hostStart))
+    // running converter forward and ends.
+    const QString key = strovan::ConverterInstanceKey(platform::toHostPath(startFolder));
+    if (toolkit::bringInstanceForward(key))
         return 0;
-    toolkit::MenuServer server(hostStart);
+    toolkit::InstanceServer server(key);
 
     strovan::TForm1 form(startFolder);
-    QObject::connect(&server, &toolkit::MenuServer::comeForward, &form, [&form] {
+    QObject::connect(&server, &toolkit::InstanceServer::comeForward, &form, [&form] {
         form.showNormal();
         form.raise();
         form.activateWindow();

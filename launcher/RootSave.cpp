@@ -76,12 +76,15 @@ RootSaveOutcome SaveRoot(const QString& root, const QByteArray& autorun,
         const platform::Folder rootFolder = platform::Folder::open(root, &error);
         if (!rootFolder.isOpen())
             throw platform::IoError(error);
+        // What an earlier save killed on the way left must not reach the disc.
+        rootFolder.removeStaleReplacements();
         WriteAutorunInf(rootFolder, autorun);
 
         start(SaveStep::Program);
         const QString program = root + AutorunProgramName;
+        // A new file, neither read-only nor hidden: nothing to clear after it,
+        // and nothing is ever done by its name once it stands at the root.
         CopyIntoFolder(suiteFolder + text::ProgramSource, rootFolder, program);
-        ClearReadOnlyHidden(program);
 
         start(SaveStep::Icon);
         const QString iconName = wp::fileName(iconPath);
@@ -92,7 +95,6 @@ RootSaveOutcome SaveRoot(const QString& root, const QByteArray& autorun,
             if (iconPath.isEmpty())
                 throw FileOpenError(QStringLiteral("Aucune icône choisie"));
             CopyIntoFolder(iconPath, rootFolder, icon);
-            ClearReadOnlyHidden(icon);
         }
     } catch (const std::exception& e) {
         return {save.step, save.failedStep(e)};

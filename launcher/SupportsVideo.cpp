@@ -2,6 +2,7 @@
 
 #include "common/SuiteInfo.h"
 #include "launcher/Pictures.h"
+#include "toolkit/FocusFrame.h"
 #include "toolkit/Jpeg.h"
 #include "toolkit/Widgets.h"
 
@@ -9,7 +10,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QScreen>
 #include <QStyle>
 
 namespace pelmora {
@@ -59,7 +59,8 @@ TFormVideo::TFormVideo(QWidget* parent) : QWidget(parent, Qt::Window) {
     panel->setAlignment(Qt::AlignCenter);
     panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
     panel->setFont(toolkit::classicFont(QStringLiteral("MS Sans Serif"), 32, true));
-    toolkit::setTextColour(panel, QColor(0, 0, 128));
+    // Navy on the classic face, whatever the desktop's theme.
+    toolkit::setColours(panel, QColor(0, 0, 128), toolkit::ButtonFace, true);
     toolkit::place(panel, 8, 8, 265, 49);
 
     m_quit = new toolkit::SpeedButton(QString(), this);
@@ -70,6 +71,8 @@ TFormVideo::TFormVideo(QWidget* parent) : QWidget(parent, Qt::Window) {
                                          : QIcon(QPixmap::fromImage(quitPicture)));
     m_quit->setIconSize(QSize(32, 32));
     m_quit->setToolTip(QStringLiteral("Fermer"));
+    // A picture alone: screen readers need its name.
+    m_quit->setAccessibleName(QStringLiteral("Fermer"));
     // Reached from the keyboard too, before the text box.
     m_quit->setFocusPolicy(Qt::StrongFocus);
     toolkit::place(m_quit, 280, 8, 49, 49);
@@ -81,7 +84,12 @@ TFormVideo::TFormVideo(QWidget* parent) : QWidget(parent, Qt::Window) {
     m_memo = new QPlainTextEdit(group);
     m_memo->setObjectName(QStringLiteral("Memo1"));
     m_memo->setPlainText(helpLines().join(u'\n'));
-    m_memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // The window only shows this text: wrapped to its width, read-only, yet
+    // reachable with the keyboard and readable by a screen reader.
+    m_memo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    m_memo->setReadOnly(true);
+    m_memo->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
+    m_memo->setAccessibleName(QStringLiteral("Assistants vidéo"));
     // Tab leaves the text box instead of trapping the keyboard in it.
     m_memo->setTabChangesFocus(true);
     toolkit::place(m_memo, 8, 16, 297, 249);
@@ -100,13 +108,13 @@ TFormVideo::TFormVideo(QWidget* parent) : QWidget(parent, Qt::Window) {
     auto* image = new QLabel(this);
     image->setObjectName(QStringLiteral("Image1"));
     image->setScaledContents(true);
+    image->setAccessibleName(QStringLiteral("Assistants vidéo"));
     const QImage picture = toolkit::loadJpeg(QStringLiteral(":/pictures/video.jpg"));
     if (!picture.isNull())
         image->setPixmap(QPixmap::fromImage(picture));
     toolkit::place(image, 232, 352, 89, 89);
 
-    if (const QScreen* screen = this->screen())
-        move(screen->availableGeometry().center() - rect().center());
+    toolkit::showFocusFromTheStart(this);
 }
 
 void TFormVideo::BtQuitterClick() {
@@ -119,11 +127,23 @@ void TFormVideo::closeEvent(QCloseEvent* event) {
     hide();
 }
 
+bool TFormVideo::event(QEvent* event) {
+    // The frame is known once the window manager has drawn it.
+    if (event->type() == QEvent::WindowActivate)
+        toolkit::fitOuterSize(this, OuterSize);
+    return QWidget::event(event);
+}
+
 void TFormVideo::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    // Centred on the screen with the mouse when first shown, and always
+    // whole on a screen afterwards.
     if (!m_sized) {
         m_sized = true;
         toolkit::fitOuterSize(this, OuterSize);
+        toolkit::placeOnScreen(this);
+    } else {
+        toolkit::keepOnScreen(this);
     }
 }
 

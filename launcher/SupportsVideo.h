@@ -13,7 +13,7 @@ class SpeedButton;
 namespace pelmora {
 
 // The video help window: where the help films are and how to watch them.
-// Only hidden and shown again; what the user types stays until the end.
+// Only hidden and shown again; its text is read-only.
 class TFormVideo : public QWidget {
     Q_OBJECT
 public:
@@ -26,6 +26,7 @@ public:
     void BtQuitterClick();
 
 protected:
+    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
 

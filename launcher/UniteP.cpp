@@ -21,7 +21,6 @@
 #include <QFrame>
 #include <QPushButton>
 #include <QLabel>
-#include <QScreen>
 
 namespace pelmora {
 
@@ -65,9 +64,14 @@ const QList<ToolRow>& toolRows() {
     return rows;
 }
 
-const char* const TabOrder[] = {"SpeedButton2", "SpeedButton5", "BtSiteHtm",    "SpeedButton6",
-                                "SpeedButton3", "SpeedButton4", "SpeedButton1", "BtVideo",
-                                "PreRequis",    "BtFin",        "BtAide",       "BtLecteurs"};
+// Reading order: top to bottom, left to right.
+const char* const TabOrder[] = {"BtAide",       "BtFin",        "BtLecteurs",   "PreRequis",    "SpeedButton2",
+                                "SpeedButton5", "BtSiteHtm",    "SpeedButton6", "SpeedButton3",
+                                "SpeedButton4", "SpeedButton1", "BtVideo",      "Label1",
+                                "Label3"};
+
+const QColor Orange(255, 128, 0);
+const QColor Black(0, 0, 0);
 
 } // namespace
 
@@ -78,7 +82,9 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     const QFont bold = toolkit::classicFont(QStringLiteral("MS Sans Serif"), 11, true);
     const QFont label = toolkit::classicFont(QStringLiteral("MS Sans Serif"), 16, true);
     setFont(regular);
-    toolkit::setBackground(this, QColor(255, 128, 0));
+    // Black text on the orange ground whatever the desktop's theme; the
+    // buttons, which the layout does not colour, keep the desktop's look.
+    toolkit::setWindowColours(this, Black, Orange);
     setFixedSize(647, 402);
 
     auto* bevel = new QFrame(this);
@@ -89,6 +95,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     auto* banner = new QLabel(this);
     banner->setObjectName(QStringLiteral("Image2"));
     banner->setScaledContents(true);
+    banner->setAccessibleName(QStringLiteral("Pelmora"));
     loadPictures();
     const QImage picture = toolkit::loadJpeg(QStringLiteral(":/pictures/banner.jpg"));
     if (!picture.isNull())
@@ -141,7 +148,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     auto* label1 = new toolkit::LinkLabel(suite::addressA(), this);
     label1->setObjectName(QStringLiteral("Label1"));
     label1->setFont(label);
-    toolkit::setTextColour(label1, Qt::black);
+    toolkit::setColours(label1, Black, Orange);
     toolkit::place(label1, 21, 368, 181, 20);
     connect(label1, &toolkit::LinkLabel::clicked, this, &TForm1::Label1Click);
 
@@ -156,21 +163,19 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     label2->setFont(label);
     toolkit::place(label2, 411, 368, 176, 20);
 
-    // The buttons of the menu grid in reading order, the first tool first (so
-    // that Space never ends the launcher by surprise), then the prerequisites,
-    // then Fermer and Aide.
     QWidget* previous = nullptr;
     for (const char* name : TabOrder) {
-        QWidget* next = button(QString::fromLatin1(name));
+        QWidget* next = findChild<QWidget*>(QString::fromLatin1(name));
         if (previous)
             setTabOrder(previous, next);
         previous = next;
     }
+    // The focus starts on the first tool, so that Space never ends the
+    // launcher by surprise.
+    m_tools.first().button->setFocus();
 
     toolkit::showFocusFromTheStart(this);
-
-    if (const QScreen* screen = this->screen())
-        move(screen->availableGeometry().center() - rect().center());
+    toolkit::placeOnScreen(this);
     FormCreate();
 }
 
@@ -243,8 +248,8 @@ void TForm1::BtVideoClick() {
 }
 
 void TForm1::openAddressA() {
-    // Whatever goes wrong here stays silent: it is only the author's site.
-    platform::openUrl(suite::webUrl(suite::addressA()));
+    // Without a browser the user is told what to install.
+    toolkit::openAddressOrTell(suite::webUrl(suite::addressA()), this);
 }
 
 void TForm1::Label1Click() {

@@ -28,6 +28,7 @@
 #include <QStyle>
 
 #include <exception>
+#include <utility>
 
 namespace pelmora {
 
@@ -76,7 +77,12 @@ const QString AllFiles = QStringLiteral("Tous les fichiers (*.*)");
 } // namespace text
 
 const QColor Orange(255, 128, 0);
-const QColor Red(255, 0, 0);
+// The captions' red, a shade deeper than pure red, which stands out too little
+// from the button face to be read at this size.
+const QColor Red(192, 0, 0);
+const QColor Black(0, 0, 0);
+const QColor Yellow(255, 255, 0);
+const QColor Blue(0, 0, 255);
 
 QString realIconDialog(QWidget* parent, const QString& hostFolder) {
     const QString chosen = toolkit::OpenFileDialog::getOpenFileName(
@@ -95,13 +101,10 @@ QGroupBox* groupBox(QWidget* parent, const char* name, const QString& caption, Q
                     bool orange) {
     auto* box = new QGroupBox(caption, parent);
     box->setObjectName(QString::fromLatin1(name));
-    if (orange) {
-        // The window role only: the lists inside keep their white ground.
-        QPalette palette = box->palette();
-        palette.setColor(QPalette::Window, Orange);
-        box->setPalette(palette);
-        box->setAutoFillBackground(true);
-    }
+    if (orange)
+        // The ground and the title only: the controls inside keep the
+        // desktop's colours.
+        toolkit::setWindowColours(box, Black, Orange);
     box->setGeometry(geometry);
     return box;
 }
@@ -150,10 +153,11 @@ TForm3::TForm3(const QString& startFolder, QWidget* parent)
     memo2->setObjectName(QStringLiteral("Memo2"));
     memo2->setPlainText(instructionLines().join(u'\n'));
     memo2->setReadOnly(true);
+    memo2->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
     memo2->setTabChangesFocus(true);
     memo2->setFont(buttonFont);
-    toolkit::setBackground(memo2, QColor(0, 0, 255));
-    toolkit::setTextColour(memo2, QColor(255, 255, 0));
+    memo2->setAccessibleName(instructionLines().first());
+    toolkit::setColours(memo2, Yellow, Blue, true);
     toolkit::place(memo2, 15, 9, 465, 105);
 
     QGroupBox* group1 = groupBox(this, "GroupBox1", text::Group1, {15, 120, 177, 57}, true);
@@ -189,22 +193,25 @@ TForm3::TForm3(const QString& startFolder, QWidget* parent)
     m_memo1 = new QPlainTextEdit(group5);
     m_memo1->setObjectName(QStringLiteral("Memo1"));
     m_memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // A preview to check, not to type into: the save writes what it computed.
+    m_memo1->setReadOnly(true);
+    m_memo1->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
     m_memo1->setTabChangesFocus(true);
-    toolkit::setBackground(m_memo1, Qt::white);
+    toolkit::setColours(m_memo1, Black, Qt::white, true);
     toolkit::place(m_memo1, 7, 16, 265, 137);
 
     auto* enreg = new toolkit::SpeedButton(text::Enreg, this);
     enreg->setObjectName(QStringLiteral("BtEnreg"));
     enreg->setFont(buttonFont);
     enreg->setFocusPolicy(Qt::StrongFocus);
-    toolkit::setTextColour(enreg, Red);
+    toolkit::setColours(enreg, Red, toolkit::ButtonFace);
     toolkit::place(enreg, 198, 286, 281, 33);
     connect(enreg, &QPushButton::clicked, this, &TForm3::BtEnregClick);
 
     auto* aide = new toolkit::BitButton(toolkit::BitButton::Kind::Help, text::Aide, this);
     aide->setObjectName(QStringLiteral("BtAide"));
     aide->setFont(buttonFont);
-    toolkit::setTextColour(aide, Red);
+    toolkit::setColours(aide, Red, toolkit::ButtonFace);
     toolkit::place(aide, 198, 325, 145, 41);
     connect(aide, &QPushButton::clicked, this, &TForm3::BtAideClick);
 
@@ -214,7 +221,7 @@ TForm3::TForm3(const QString& startFolder, QWidget* parent)
     quitter->setFocusPolicy(Qt::StrongFocus);
     quitter->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
     quitter->setIconSize(QSize(16, 16));
-    toolkit::setTextColour(quitter, Red);
+    toolkit::setColours(quitter, Red, toolkit::ButtonFace);
     toolkit::place(quitter, 352, 325, 129, 41);
     connect(quitter, &QPushButton::clicked, this, &TForm3::BtQuitterClick);
 
@@ -223,7 +230,7 @@ TForm3::TForm3(const QString& startFolder, QWidget* parent)
     m_pl->setFrameStyle(QFrame::Panel | QFrame::Raised);
     m_pl->setLineWidth(1);
     m_pl->setAlignment(Qt::AlignCenter);
-    toolkit::setBackground(m_pl, QColor(255, 255, 0));
+    toolkit::setColours(m_pl, Black, Yellow, true);
     toolkit::place(m_pl, 198, 372, 281, 33);
 
     QGroupBox* group9 = groupBox(this, "GroupBox9", text::Group9, {198, 411, 281, 117}, false);
@@ -246,10 +253,20 @@ TForm3::TForm3(const QString& startFolder, QWidget* parent)
     version->setObjectName(QStringLiteral("Label4"));
     toolkit::place(version, 24, 80, 242, 13);
 
-    // The steps in their own order, then the save, the other buttons and the
-    // two text boxes; the focus starts on step 1.
-    const QList<QWidget*> order{m_dcb, m_dlb,   m_flb,   parcourir, enreg,
-                                aide,  quitter, m_memo1, memo2};
+    // Screen readers name each selector by its step.
+    const std::pair<QWidget*, QGroupBox*> steps[] = {
+        {m_dcb, group1}, {m_dlb, group2}, {m_flb, group3}, {m_memo1, group5}};
+    for (const auto& [control, group] : steps) {
+        control->setAccessibleName(group->title());
+        // A drive selector is read by its entry: the step goes in its description.
+        control->setAccessibleDescription(group->title());
+    }
+    m_pl->setAccessibleDescription(QStringLiteral("État"));
+
+    // Reading order: the instructions, the steps down the left column, then
+    // the preview and the buttons on the right; the focus starts on step 1.
+    const QList<QWidget*> order{memo2,   m_dcb, m_dlb, m_flb,  parcourir,
+                                m_memo1, enreg, aide,  quitter};
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
     m_dcb->setFocus(); // the instructions were made first, and would take it
@@ -391,10 +408,15 @@ void TForm3::followVirtualDrive() {
 }
 
 void TForm3::setVisible(bool visible) {
-    // Back where it was last shown; the first time, where the system puts it.
+    // Back where it was last shown, whole on a screen; the first time,
+    // centred on the screen with the mouse.
     const bool showing = visible && !isVisible();
-    if (showing && m_shownBefore)
+    if (showing && m_shownBefore) {
         move(m_lastPosition);
+        toolkit::keepOnScreen(this);
+    } else if (showing) {
+        toolkit::placeOnScreen(this);
+    }
     if (!visible && isVisible()) {
         m_lastPosition = pos();
         m_shownBefore = true;

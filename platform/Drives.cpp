@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <dirent.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,6 +21,18 @@
 namespace platform {
 
 namespace {
+
+// The user's home folder as an absolute path: a relative HOME would make c:
+// a link relative to the table, leading nowhere. The account's own entry
+// stands in; empty when neither is absolute.
+QString userHome() {
+    const QString home = qEnvironmentVariable("HOME");
+    if (home.startsWith(u'/'))
+        return QDir::cleanPath(home);
+    if (const passwd* entry = ::getpwuid(::getuid()); entry && entry->pw_dir[0] == '/')
+        return QDir::cleanPath(QFile::decodeName(entry->pw_dir));
+    return {};
+}
 
 bool hostEntryExists(const QString& hostPath) {
     struct stat st;
@@ -201,9 +214,10 @@ QString driveTableFolder() {
     const QString env = qEnvironmentVariable("PELMORA_DRIVES");
     if (!env.isEmpty())
         return QDir::cleanPath(QDir(env).absolutePath());
+    // A relative XDG_CONFIG_HOME is to be ignored, as the desktop's rules say.
     QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (config.isEmpty())
-        config = QDir::homePath() + QStringLiteral("/.config");
+    if (!config.startsWith(u'/'))
+        config = userHome() + QStringLiteral("/.config");
     return config + QStringLiteral("/pelmora/drives");
 }
 
@@ -222,14 +236,14 @@ QList<QChar> definedDrives() {
 
 bool createDefaultDriveTable() {
     const QString folder = driveTableFolder();
-    if (hostEntryExists(folder))
+    const QString home = userHome();
+    if (home.isEmpty() || hostEntryExists(folder))
         return false;
     if (!QDir().mkpath(QFileInfo(folder).path()))
         return false;
     // mkdir, not mkpath: of two programs starting at once, one makes the table.
     if (::mkdir(QFile::encodeName(folder).constData(), 0777) != 0)
         return false;
-    const QString home = QDir::homePath();
     if (::symlink(QFile::encodeName(home).constData(),
                   QFile::encodeName(folder + QStringLiteral("/c:")).constData()) != 0)
         return false;

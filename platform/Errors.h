@@ -38,6 +38,7 @@ enum WinError : int {
     ErrDirNotEmpty = 145,
     ErrAlreadyExists = 183,
     ErrFilenameTooLong = 206,
+    ErrFileTooLarge = 223,
     ErrDirectory = 267,
 };
 

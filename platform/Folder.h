@@ -82,6 +82,11 @@ public:
     // Starts writing a file that is to take the place of the entry name (as
     // entryName finds it): see Replacement.
     Replacement replace(const QString& name, int* error) const;
+    // Removes the temporary files that replacements left here when their
+    // process was killed on the way (this user's, of processes no longer
+    // running); returns how many. Where the file system writes a replacement
+    // without a name, only a kill between its naming and its rename leaves one.
+    int removeStaleReplacements() const;
 
 private:
     friend class Replacement;

@@ -2,62 +2,25 @@
 
 #include "platform/Ansi.h"
 #include "platform/Drives.h"
+#include "platform/Errors.h"
+#include "platform/WholeFile.h"
 
-#include <QFile>
 #include <QStringDecoder>
 
-#include <cerrno>
-#include <fcntl.h>
 #include <optional>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace platform {
 
 namespace {
 
-class FdCloser {
-public:
-    explicit FdCloser(int fd) : m_fd(fd) {}
-    ~FdCloser() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FdCloser(const FdCloser&) = delete;
-    FdCloser& operator=(const FdCloser&) = delete;
-
-private:
-    int m_fd;
-};
-
-// A settings file is opened without blocking (a named pipe would wait for a
-// writer for ever) and read only when it is a regular file of reasonable
-// size (a link to a device would never end).
+// A settings file is read through the one guarded opening: a named pipe
+// never waits for a writer, and a link to a device or a huge file is not
+// read at all.
 std::optional<QByteArray> readSettingsFile(const QString& host) {
-    const int fd =
-        ::open(QFile::encodeName(host).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
+    int error = NoError;
+    QByteArray bytes = readRegularFile(host, MaxIniFileSize, &error);
+    if (error != NoError)
         return std::nullopt;
-    const FdCloser closer(fd);
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > MaxIniFileSize)
-        return std::nullopt;
-    // One byte more than the limit tells a file that grew since.
-    QByteArray bytes(qsizetype(MaxIniFileSize + 1), Qt::Uninitialized);
-    qsizetype total = 0;
-    while (total < bytes.size()) {
-        const ssize_t got = ::read(fd, bytes.data() + total, size_t(bytes.size() - total));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            return std::nullopt;
-        if (got == 0)
-            break;
-        total += got;
-    }
-    if (total > MaxIniFileSize)
-        return std::nullopt;
-    bytes.truncate(total);
     return bytes;
 }
 

@@ -8,6 +8,9 @@
 #include <QFile>
 
 #include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -16,6 +19,77 @@
 namespace platform {
 
 using host::plainName;
+
+namespace {
+
+std::function<void(ReplacementStep)>& replacementHook() {
+    static std::function<void(ReplacementStep)> hook;
+    return hook;
+}
+
+void tell(ReplacementStep step) {
+    if (replacementHook())
+        replacementHook()(step);
+}
+
+// "~<pid>-<n>.tmp": the temporary names replacements use; the pid, or 0.
+pid_t temporaryNameOwner(const char* name) {
+    unsigned long pid = 0, n = 0;
+    int end = 0;
+    if (std::sscanf(name, "~%lu-%lu.tmp%n", &pid, &n, &end) != 2 || name[end] != '\0' ||
+        name[1] < '0' || name[1] > '9')
+        return 0;
+    return pid_t(pid);
+}
+
+// Names the new file (written without one) under an unused temporary name.
+QByteArray nameUnnamed(int fd, int dirFd) {
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+    for (int i = 0; i < 1000; ++i) {
+        const QByteArray temporary =
+            "~" + QByteArray::number(::getpid()) + "-" + QByteArray::number(i) + ".tmp";
+        if (::linkat(AT_FDCWD, self.constData(), dirFd, temporary.constData(),
+                     AT_SYMLINK_FOLLOW) == 0)
+            return temporary;
+        if (errno != EEXIST)
+            return {};
+    }
+    errno = EEXIST;
+    return {};
+}
+
+} // namespace
+
+void setReplacementHookForTests(std::function<void(ReplacementStep)> hook) {
+    replacementHook() = std::move(hook);
+}
+
+int Folder::removeStaleReplacements() const {
+    if (!isOpen() || !m_readable)
+        return 0;
+    const int listFd = ::openat(m_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* dir = listFd >= 0 ? ::fdopendir(listFd) : nullptr;
+    if (!dir) {
+        if (listFd >= 0)
+            ::close(listFd);
+        return 0;
+    }
+    int removed = 0;
+    while (const dirent* d = ::readdir(dir)) {
+        const pid_t owner = temporaryNameOwner(d->d_name);
+        struct stat st;
+        // Only this user's plain files, and only when their process is gone:
+        // a replacement still being written elsewhere keeps its file.
+        if (owner <= 0 || ::fstatat(m_fd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(st.st_mode) || st.st_uid != ::getuid() || owner == ::getpid() ||
+            ::kill(owner, 0) == 0 || errno != ESRCH)
+            continue;
+        if (::unlinkat(m_fd, d->d_name, 0) == 0)
+            ++removed;
+    }
+    ::closedir(dir);
+    return removed;
+}
 
 Replacement Folder::replace(const QString& name, int* error) const {
     Replacement replacement;
@@ -39,6 +113,8 @@ Replacement Folder::replace(const QString& name, int* error) const {
         const bool regular = link ? ::fstatat(m_fd, target.constData(), &target_st, 0) == 0 &&
                                         S_ISREG(target_st.st_mode)
                                   : S_ISREG(st.st_mode);
+        if (regular && !link)
+            replacement.m_mode = int(st.st_mode & 07777);
         if (regular) {
             File existing;
             existing.m_fd = ::openat(m_fd, target.constData(),
@@ -67,6 +143,19 @@ Replacement Folder::replace(const QString& name, int* error) const {
         return replacement;
     }
     replacement.m_target = target;
+    // Without a name, nothing can be left behind in the folder whatever
+    // becomes of this process; not every file system writes so.
+    const int unnamed = ::openat(replacement.m_dirFd, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+    if (unnamed >= 0) {
+        replacement.m_file.m_fd = unnamed;
+        if (!replacement.keepMode(error))
+            replacement = Replacement();
+        return replacement;
+    }
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+        *error = winErrorFromErrno(errno);
+        return replacement;
+    }
     for (int i = 0; i < 1000; ++i) {
         const QByteArray temporary =
             "~" + QByteArray::number(::getpid()) + "-" + QByteArray::number(i) + ".tmp";
@@ -76,6 +165,8 @@ Replacement Folder::replace(const QString& name, int* error) const {
         if (fd >= 0) {
             replacement.m_file.m_fd = fd;
             replacement.m_temporary = temporary;
+            if (!replacement.keepMode(error))
+                replacement = Replacement();
             return replacement;
         }
         if (errno != EEXIST) {
@@ -87,6 +178,13 @@ Replacement Folder::replace(const QString& name, int* error) const {
     return replacement;
 }
 
+bool Replacement::keepMode(int* error) {
+    if (m_mode < 0 || ::fchmod(m_file.m_fd, mode_t(m_mode)) == 0)
+        return true;
+    *error = winErrorFromErrno(errno);
+    return false;
+}
+
 Replacement::~Replacement() {
     discard();
     if (m_dirFd >= 0)
@@ -95,7 +193,7 @@ Replacement::~Replacement() {
 
 Replacement::Replacement(Replacement&& other) noexcept
     : m_dirFd(std::exchange(other.m_dirFd, -1)), m_temporary(std::move(other.m_temporary)),
-      m_target(std::move(other.m_target)), m_file(std::move(other.m_file)),
+      m_target(std::move(other.m_target)), m_mode(other.m_mode), m_file(std::move(other.m_file)),
       m_replaced(std::move(other.m_replaced)) {
     other.m_temporary.clear();
 }
@@ -108,6 +206,7 @@ Replacement& Replacement::operator=(Replacement&& other) noexcept {
         m_dirFd = std::exchange(other.m_dirFd, -1);
         m_temporary = std::exchange(other.m_temporary, QByteArray());
         m_target = std::move(other.m_target);
+        m_mode = other.m_mode;
         m_file = std::move(other.m_file);
         m_replaced = std::move(other.m_replaced);
     }
@@ -123,9 +222,28 @@ void Replacement::discard() {
 }
 
 int Replacement::commit() {
-    if (m_temporary.isEmpty() || !m_file.isOpen())
+    if (!m_file.isOpen())
         return ErrAccessDenied;
-    int result = m_file.close();
+    // The bytes reach the disk before any name does, so that a crash leaves
+    // the old file or the whole new one, never a part of it.
+    int result = NoError;
+    if (m_temporary.isEmpty()) {
+        if (::fsync(m_file.m_fd) != 0)
+            result = winErrorFromErrno(errno);
+        if (result == NoError) {
+            tell(ReplacementStep::Flushed);
+            m_temporary = nameUnnamed(m_file.m_fd, m_dirFd);
+            if (m_temporary.isEmpty())
+                result = winErrorFromErrno(errno);
+        }
+        const int closed = m_file.close();
+        if (result == NoError)
+            result = closed;
+    } else {
+        result = m_file.close();
+        if (result == NoError)
+            tell(ReplacementStep::Flushed);
+    }
     if (result == NoError &&
         ::renameat(m_dirFd, m_temporary.constData(), m_dirFd, m_target.constData()) != 0)
         result = winErrorFromErrno(errno);
@@ -133,6 +251,7 @@ int Replacement::commit() {
         discard();
         return result;
     }
+    tell(ReplacementStep::Renamed);
     m_temporary.clear();
     m_replaced.close();
     // The new name itself must reach the disk too.

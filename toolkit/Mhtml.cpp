@@ -1,15 +1,23 @@
 #include "toolkit/Mhtml.h"
 
+#include "platform/Errors.h"
+#include "platform/WholeFile.h"
+
+#include <QByteArrayMatcher>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QUrl>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace toolkit {
 
@@ -132,10 +140,19 @@ QString extensionFor(const QByteArray& type) {
     return known.value(type);
 }
 
+// File names already given (in lower case: the browser's file system may
+// not tell case), and for each name asked twice the next number to try, so
+// that many parts of one name cost a single pass.
+struct UsedNames {
+    QSet<QString> taken;
+    QHash<QString, int> next;
+};
+
 // A file name of the part's own: its location's last name in safe characters,
 // with an extension the browser recognises.
-QString localName(const MhtmlPart& part, int index, bool page, QSet<QString>& used) {
-    QString name = QUrl(part.location).fileName();
+QString localName(const QString& location, const QByteArray& contentType, qsizetype index,
+                  bool page, UsedNames& used) {
+    QString name = QUrl(location).fileName();
     for (QChar& c : name)
         if (!(c.isLetterOrNumber() && c.unicode() < 128) && c != u'.' && c != u'-' && c != u'_')
             c = u'_';
@@ -147,11 +164,16 @@ QString localName(const MhtmlPart& part, int index, bool page, QSet<QString>& us
     if (page && !lower.endsWith(u".htm") && !lower.endsWith(u".html"))
         name += QStringLiteral(".html");
     else if (!page && !name.contains(u'.'))
-        name += extensionFor(part.contentType);
+        name += extensionFor(contentType);
     QString unique = name;
-    for (int n = 2; used.contains(unique.toLower()); ++n)
-        unique = QStringLiteral("%1_%2").arg(n).arg(name);
-    used.insert(unique.toLower());
+    if (used.taken.contains(unique.toLower())) {
+        int& n = used.next[name.toLower()];
+        n = qMax(n, 2);
+        do
+            unique = QStringLiteral("%1_%2").arg(n++).arg(name);
+        while (used.taken.contains(unique.toLower()));
+    }
+    used.taken.insert(unique.toLower());
     return unique;
 }
 
@@ -222,9 +244,57 @@ QByteArray withCharset(const QByteArray& page, const QByteArray& charset) {
     return out;
 }
 
-} // namespace
+// A part as the document holds it: its headers, and where its body lies.
+struct PartSpan {
+    QByteArray contentType;
+    QByteArray charset;
+    QByteArray encoding;
+    QString location;
+    QString contentId;
+    qsizetype bodyStart = 0;
+    qsizetype bodyEnd = 0;
+};
 
-QList<MhtmlPart> parseMhtml(const QByteArray& bytes) {
+bool blank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// Where each delimiter line starts, and where the content after it starts:
+// a line that holds the delimiter alone (or closing, with "--"), blanks
+// around it allowed. The delimiter is searched for, not every line read, so
+// that the whole document costs one pass.
+QList<QPair<qsizetype, qsizetype>> delimiterLines(const QByteArray& bytes, qsizetype from,
+                                                   const QByteArray& delimiter, bool* closed) {
+    QList<QPair<qsizetype, qsizetype>> found;
+    const QByteArrayMatcher matcher(delimiter);
+    *closed = false;
+    for (qsizetype hit = matcher.indexIn(bytes, from); hit >= 0;
+         hit = matcher.indexIn(bytes, hit + 1)) {
+        qsizetype start = hit;
+        while (start > from && bytes[start - 1] != '\n' && blank(bytes[start - 1]))
+            --start;
+        if (start > from && bytes[start - 1] != '\n')
+            continue;
+        qsizetype pos = hit + delimiter.size();
+        const bool closing = bytes.mid(pos, 2) == "--";
+        if (closing)
+            pos += 2;
+        while (pos < bytes.size() && bytes[pos] != '\n' && blank(bytes[pos]))
+            ++pos;
+        if (pos < bytes.size() && bytes[pos] != '\n')
+            continue;
+        found.append({start, pos < bytes.size() ? pos + 1 : pos});
+        if (closing) {
+            *closed = true;
+            break;
+        }
+    }
+    return found;
+}
+
+// The parts of a document, the page first; empty when it is not a multipart
+// document with a page among its parts. Nothing is decoded yet.
+QList<PartSpan> partSpans(const QByteArray& bytes) {
     Headers top;
     const qsizetype bodyStart = readHeaders(bytes, 0, top);
     const QByteArray type = top.value("content-type");
@@ -233,24 +303,13 @@ QList<MhtmlPart> parseMhtml(const QByteArray& bytes) {
     const QByteArray boundary = parameter(type, "boundary");
     if (boundary.isEmpty())
         return {};
-    const QByteArray delimiter = "--" + boundary;
-
-    // Where each delimiter line starts and where the content after it starts.
-    QList<QPair<qsizetype, qsizetype>> delimiters;
     bool closed = false;
-    for (qsizetype pos = bodyStart; pos < bytes.size() && !closed;) {
-        const Line line = lineAt(bytes, pos);
-        const QByteArray text = bytes.mid(line.start, line.end - line.start).trimmed();
-        if (text == delimiter || text == delimiter + "--") {
-            delimiters.append({line.start, line.next});
-            closed = text.endsWith("--") && text != delimiter;
-        }
-        pos = line.next;
-    }
+    QList<QPair<qsizetype, qsizetype>> delimiters =
+        delimiterLines(bytes, bodyStart, "--" + boundary, &closed);
     if (!closed)
         delimiters.append({bytes.size(), bytes.size()}); // a cut-off last part still counts
 
-    QList<MhtmlPart> parts;
+    QList<PartSpan> parts;
     for (qsizetype i = 0; i + 1 < delimiters.size(); ++i) {
         const qsizetype start = delimiters[i].second;
         qsizetype end = delimiters[i + 1].first;
@@ -263,21 +322,20 @@ QList<MhtmlPart> parseMhtml(const QByteArray& bytes) {
         const qsizetype body = qMin(readHeaders(bytes, start, headers), end);
         if (headers.isEmpty() && body >= end)
             continue;
-        MhtmlPart part;
+        PartSpan part;
         const QByteArray partType = headers.value("content-type", "text/plain");
         part.contentType = mainValue(partType);
         part.charset = parameter(partType, "charset").toLower();
+        part.encoding = mainValue(headers.value("content-transfer-encoding"));
         part.location = QString::fromUtf8(headers.value("content-location"));
         QByteArray id = headers.value("content-id");
         if (id.startsWith('<') && id.endsWith('>'))
             id = id.mid(1, id.size() - 2);
         part.contentId = QString::fromUtf8(id);
-        part.body = decodeBody(bytes.mid(body, end - body),
-                               mainValue(headers.value("content-transfer-encoding")));
+        part.bodyStart = body;
+        part.bodyEnd = end;
         parts.append(part);
     }
-    if (parts.isEmpty())
-        return {};
 
     // The page first: the one the message names as its start, else the first
     // HTML part.
@@ -285,8 +343,8 @@ QList<MhtmlPart> parseMhtml(const QByteArray& bytes) {
     if (startId.startsWith('<') && startId.endsWith('>'))
         startId = startId.mid(1, startId.size() - 2);
     qsizetype page = -1;
-    for (qsizetype i = 0; i < parts.size() && page < 0; ++i)
-        if (!startId.isEmpty() && parts[i].contentId == QString::fromUtf8(startId))
+    for (qsizetype i = 0; i < parts.size() && page < 0 && !startId.isEmpty(); ++i)
+        if (parts[i].contentId == QString::fromUtf8(startId))
             page = i;
     for (qsizetype i = 0; i < parts.size() && page < 0; ++i)
         if (parts[i].contentType == "text/html")
@@ -297,18 +355,62 @@ QList<MhtmlPart> parseMhtml(const QByteArray& bytes) {
     return parts;
 }
 
-QString unpackMhtml(const QByteArray& bytes, const QString& folder) {
-    QList<MhtmlPart> parts = parseMhtml(bytes);
+QByteArray decodedBody(const QByteArray& bytes, const PartSpan& part) {
+    // The document's own bytes, not a copy: a body kept as is shares them,
+    // and lives no longer than the document.
+    const QByteArray raw = QByteArray::fromRawData(bytes.constData() + part.bodyStart,
+                                                   part.bodyEnd - part.bodyStart);
+    return decodeBody(raw, part.encoding);
+}
+
+// Creates path (never an existing name) with bytes; false unless every byte
+// was written and the file closed without error (a full disk shows at close
+// on some file systems).
+bool writeNewFile(const QString& path, const QByteArray& bytes) {
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += n;
+    }
+    return ::close(fd) == 0 && done == bytes.size();
+}
+
+// The marker of a complete unpack: the page's name, then how many files and
+// bytes the unpack wrote. It is written last, so a folder without it, or
+// whose files no longer add up to it, is no unpack to use.
+const QString Marker = QStringLiteral(".page");
+
+struct Tally {
+    qint64 files = 0;
+    qint64 bytes = 0;
+};
+
+QByteArray markerText(const QString& page, const Tally& tally) {
+    return page.toUtf8() + '\n' + QByteArray::number(tally.files) + '\n' +
+           QByteArray::number(tally.bytes) + '\n';
+}
+
+// Writes the document's parts into folder; the page's file name, or empty.
+QString unpackInto(const QByteArray& bytes, const QString& folder, Tally* tally) {
+    const QList<PartSpan> parts = partSpans(bytes);
     if (parts.isEmpty())
         return {};
     const QUrl pageUrl(parts.first().location);
 
-    QSet<QString> used;
+    UsedNames used;
     QStringList names;
     QHash<QString, QString> byLocation, byContentId;
     QList<QUrl> bases;
     for (qsizetype i = 0; i < parts.size(); ++i) {
-        names << localName(parts[i], int(i), i == 0, used);
+        names << localName(parts[i].location, parts[i].contentType, i, i == 0, used);
         const QUrl location = pageUrl.resolved(QUrl(parts[i].location));
         bases << location;
         if (!parts[i].location.isEmpty() && !byLocation.contains(urlKey(location)))
@@ -316,25 +418,71 @@ QString unpackMhtml(const QByteArray& bytes, const QString& folder) {
         if (!parts[i].contentId.isEmpty())
             byContentId.insert(parts[i].contentId, names.last());
     }
+    // One part decoded at a time: the unpack needs the document and its
+    // largest part, not all of them at once.
     for (qsizetype i = 0; i < parts.size(); ++i) {
-        MhtmlPart& part = parts[i];
+        const PartSpan& part = parts[i];
+        QByteArray body = decodedBody(bytes, part);
         if (part.contentType == "text/html" || part.contentType == "text/css")
-            part.body = rewriteReferences(part.body, bases[i], byLocation, byContentId);
+            body = rewriteReferences(body, bases[i], byLocation, byContentId);
         if (i == 0)
-            part.body = withCharset(part.body, part.charset);
-        QFile file(folder + u'/' + names[i]);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly) ||
-            file.write(part.body) != part.body.size())
+            body = withCharset(body, part.charset);
+        if (!writeNewFile(folder + u'/' + names[i], body))
             return {};
+        tally->files += 1;
+        tally->bytes += body.size();
     }
-    return folder + u'/' + names.first();
+    return names.first();
 }
 
-QString unpackedMhtmlPage(const QString& hostPath) {
-    QFile file(hostPath);
-    if (!file.open(QIODevice::ReadOnly))
+// The page of a complete unpack in folder, or empty.
+QString completePage(const QString& folder) {
+    QFile marker(folder + u'/' + Marker);
+    if (!marker.open(QIODevice::ReadOnly))
         return {};
-    const QByteArray bytes = file.readAll();
+    const QList<QByteArray> lines = marker.read(4096).split('\n');
+    if (lines.size() != 4 || !lines[3].isEmpty())
+        return {};
+    const QString name = QString::fromUtf8(lines[0]);
+    if (name.isEmpty() || name.contains(u'/') || name.startsWith(u'.'))
+        return {};
+    Tally found;
+    const QFileInfoList files =
+        QDir(folder).entryInfoList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks);
+    for (const QFileInfo& file : files) {
+        if (file.fileName() == Marker)
+            continue;
+        found.files += 1;
+        found.bytes += file.size();
+    }
+    if (markerText(name, found) != lines.join('\n') || !QFileInfo::exists(folder + u'/' + name))
+        return {};
+    return folder + u'/' + name;
+}
+
+} // namespace
+
+QList<MhtmlPart> parseMhtml(const QByteArray& bytes) {
+    QList<MhtmlPart> parts;
+    for (const PartSpan& span : partSpans(bytes)) {
+        QByteArray body = decodedBody(bytes, span);
+        body.detach(); // the caller's parts may outlive its bytes
+        parts.append({span.contentType, span.charset, span.location, span.contentId, body});
+    }
+    return parts;
+}
+
+QString unpackMhtml(const QByteArray& bytes, const QString& folder) {
+    Tally tally;
+    const QString page = unpackInto(bytes, folder, &tally);
+    return page.isEmpty() ? QString() : folder + u'/' + page;
+}
+
+UnpackedPage unpackedMhtmlPage(const QString& hostPath) {
+    int error = platform::NoError;
+    QByteArray bytes = platform::readRegularFile(hostPath, MaxSavedPageSize, &error);
+    if (error != platform::NoError)
+        return {{}, error};
     // The runtime folder is the user's alone (Qt makes it 0700 when it must).
     const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (runtime.isEmpty())
@@ -346,38 +494,39 @@ QString unpackedMhtmlPage(const QString& hostPath) {
 
     // Once per content: a changed document is unpacked afresh, an unchanged
     // one is reused, whichever window or program opened it first.
-    const QString key =
-        QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
-    const QString done = root + u'/' + key;
-    const QString marker = QStringLiteral("/.page");
-    auto unpackedBefore = [&]() -> QString {
-        QFile page(done + marker);
-        if (!page.open(QIODevice::ReadOnly))
-            return {};
-        const QString name = QString::fromUtf8(page.readAll());
-        const QString path = done + u'/' + name;
-        return !name.isEmpty() && !name.contains(u'/') && QFile::exists(path) ? path : QString();
-    };
-    if (const QString before = unpackedBefore(); !before.isEmpty())
-        return before;
+    const QString done =
+        root + u'/' +
+        QString::fromLatin1(
+            QCryptographicHash::hash(bytes, QCryptographicHash::Blake2b_256).toHex());
+    if (const QString before = completePage(done); !before.isEmpty())
+        return {before, platform::NoError};
 
     QTemporaryDir work(root + QStringLiteral("/unpack-XXXXXX"));
     if (!work.isValid())
         return {};
-    const QString page = unpackMhtml(bytes, work.path());
-    if (page.isEmpty())
+    Tally tally;
+    const QString page = unpackInto(bytes, work.path(), &tally);
+    bytes.clear(); // the document is no longer needed
+    if (page.isEmpty() || !writeNewFile(work.path() + u'/' + Marker, markerText(page, tally)))
         return {};
-    QSaveFile pageName(work.path() + marker);
-    if (!pageName.open(QIODevice::WriteOnly))
-        return {};
-    pageName.write(page.section(u'/', -1).toUtf8());
-    if (!pageName.commit())
-        return {};
-    if (QDir().rename(work.path(), done)) {
-        work.setAutoRemove(false);
-        return done + page.mid(work.path().size());
+    const QByteArray from = QFile::encodeName(work.path());
+    const QByteArray to = QFile::encodeName(done);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (::rename(from.constData(), to.constData()) == 0) {
+            work.setAutoRemove(false);
+            return {done + u'/' + page, platform::NoError};
+        }
+        if (const QString other = completePage(done); !other.isEmpty())
+            return {other, platform::NoError}; // another window got there first
+        // An unpack cut short (a full disk, a crash): moved aside whole, so
+        // that nobody uses it half removed, then removed.
+        QTemporaryDir aside(root + QStringLiteral("/stale-XXXXXX"));
+        if (!aside.isValid() ||
+            ::rename(to.constData(), QFile::encodeName(aside.path() + QStringLiteral("/old"))
+                                         .constData()) != 0)
+            break;
     }
-    return unpackedBefore(); // another window got there first
+    return {};
 }
 
 } // namespace toolkit

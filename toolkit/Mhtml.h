@@ -27,9 +27,22 @@ QList<MhtmlPart> parseMhtml(const QByteArray& bytes);
 // cannot be read or a file cannot be written.
 QString unpackMhtml(const QByteArray& bytes, const QString& folder);
 
+// The largest saved page unpacked: the unpack holds the document and its
+// largest part in memory.
+inline constexpr qint64 MaxSavedPageSize = qint64(256) << 20;
+
+struct UnpackedPage {
+    QString page; // host path of the unpacked page; empty when there is none
+    int error = 0; // a Windows code when the document itself cannot be read
+};
+
 // The page of the .mht document at hostPath, unpacked once (per content of the
-// file) into a folder below the user's private runtime folder; an empty
-// string when it cannot be read or unpacked.
-QString unpackedMhtmlPage(const QString& hostPath);
+// file) into a folder below the user's private runtime folder. The document
+// is read as the platform reads any file it is handed: a pipe, a device or a
+// document larger than MaxSavedPageSize gives an error (ErrFileTooLarge for
+// the last), and no page. A document that is no saved page, or that cannot be
+// unpacked there (a full disk), gives neither. Takes a while for a large
+// document: called off the window's thread.
+UnpackedPage unpackedMhtmlPage(const QString& hostPath);
 
 } // namespace toolkit

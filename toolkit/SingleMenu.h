@@ -1,34 +1,29 @@
 #pragma once
 
-#include <QObject>
+#include "toolkit/SingleInstance.h"
+
 #include <QString>
 
-class QLocalServer;
-
-// One menu at a time for a suite folder: the running menu listens on a local
-// socket named after its folder, and whoever would start a second one asks it
-// to come forward instead.
+// One menu at a time for a suite folder: whoever would start a second one
+// asks the running one to come forward instead.
 namespace toolkit {
 
-// The socket's name for a suite folder (host path): per user and per folder.
-QString menuServerName(const QString& hostSuiteFolder);
+// The menu's key for a suite folder (host path).
+inline QString menuServerName(const QString& hostSuiteFolder) {
+    return instanceKey(QStringLiteral("pelmora-menu"), hostSuiteFolder);
+}
 
-// Asks the menu running for that suite folder to come forward. True when one
-// is running (it then comes forward); false when none answers.
-bool bringMenuForward(const QString& hostSuiteFolder);
+// True when the menu running for that suite folder is this user's and comes
+// forward; false when none of this user's answers.
+inline bool bringMenuForward(const QString& hostSuiteFolder) {
+    return bringInstanceForward(menuServerName(hostSuiteFolder));
+}
 
-// The running menu's side: emits comeForward for each request.
-class MenuServer : public QObject {
-    Q_OBJECT
+// The running menu's side, listening for its suite folder.
+class MenuServer : public InstanceServer {
 public:
-    explicit MenuServer(const QString& hostSuiteFolder, QObject* parent = nullptr);
-    bool isListening() const;
-
-signals:
-    void comeForward();
-
-private:
-    QLocalServer* m_server;
+    explicit MenuServer(const QString& hostSuiteFolder, QObject* parent = nullptr)
+        : InstanceServer(menuServerName(hostSuiteFolder), parent) {}
 };
 
 } // namespace toolkit

@@ -23,10 +23,12 @@ DATE = "Thu, 01 Jan 2026 10:00:00 +0100"
 
 DOCUMENTS = [
     # (output, page source, subject, pictures)
+    # (pictures are the programs' own, named from the repository's root)
     ("docs/Strovan.mht", "docs/src/strovan.html", "Strovan - Aide",
-     ["pictures/banniere_strovan.jpg", "pictures/bt_action.jpg", "pictures/bt_menu.jpg"]),
+     ["../converter/pictures/banniere_strovan.jpg", "../converter/pictures/bt_action.jpg",
+      "../converter/pictures/bt_menu.jpg"]),
     ("docs/CD_Site.mht", "docs/src/cd_site.html", "CD_Site - Aide",
-     ["pictures/banniere_pelmora.jpg"]),
+     ["../launcher/pictures/banniere_pelmora.jpg"]),
 ]
 
 

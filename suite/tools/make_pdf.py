@@ -59,9 +59,12 @@ CONTENT = [
           "la racine, pas le dossier lui-même."),
     ("h2", "7. Pour les vidéos d'un caméscope JVC"),
     ("p", "Copiez sur le disque dur les dossiers du caméscope (PRG001, PRG002...). "
-          "Strovan les transforme sur place : il renomme les fichiers .MOD en .MPG et "
-          "supprime les fichiers .MOI et .PGI. Travaillez sur une copie, jamais "
-          "directement sur la carte ou le disque du caméscope."),
+          "Strovan les transforme sur place : il renomme les fichiers .MOD en .MPG, "
+          "leur rend leur date d'enregistrement, marque en 16:9 les films tournés en "
+          "écran large et supprime les fichiers .MOI et .PGI. Il demande confirmation "
+          "avant de renommer un dossier qui ne vient pas d'un caméscope, montre sa "
+          "progression avec un bouton Annuler et fait le bilan à la fin. Travaillez sur "
+          "une copie, jamais directement sur la carte ou le disque du caméscope."),
     ("h2", "8. Des icônes"),
     ("p", "Une icône (fichier .ico) donne son image au disque gravé. Le dossier ico de "
           "la suite en propose quelques-unes ; vous pouvez aussi choisir la vôtre."),

@@ -5,11 +5,13 @@
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
 #include "platform/WorkingFolder.h"
+#include "Readable.h"
 #include "TempDrives.h"
 #include "toolkit/FolderSelectors.h"
 #include "toolkit/MessageBox.h"
 #include "toolkit/OpenFileDialog.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
 #include <QGroupBox>
@@ -18,11 +20,15 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QStringEncoder>
 #include <QTimer>
 #include <QtTest>
 
 #include <memory>
+#include <sys/wait.h>
+#include <sys/xattr.h>
+#include <unistd.h>
 
 using namespace pelmora;
 
@@ -511,6 +517,68 @@ private slots:
                  (QStringList{"Autorun.inf", "index.htm", "site", "site.ico", "zolvex.exe"}));
     }
 
+    // Another process that can write the root swaps a file just saved for a
+    // link: nothing the save does afterwards reaches the file it leads to.
+    void aLinkSwappedInAfterTheSaveIsNotFollowed_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("program") << "zolvex.exe";
+        QTest::newRow("icon") << "site.ico";
+    }
+    void aLinkSwappedInAfterTheSaveIsNotFollowed() {
+        QFETCH(QString, name);
+        const QString outside = m_drives->hostRoot() + "/protege" + QString::number(m_rootCount);
+        const QByteArray host = QFile::encodeName(outside);
+        QFile(outside).open(QIODevice::WriteOnly);
+        if (::setxattr(host.constData(), "user.DOSATTRIB", "0x2", 3, 0) != 0)
+            QSKIP("this file system keeps no extended attributes");
+        QVERIFY(QFile::setPermissions(outside, QFile::ReadOwner));
+        const QString swapped = m_root + u'/' + name;
+        platform::setReplacementHookForTests([&](platform::ReplacementStep step) {
+            if (step == platform::ReplacementStep::Renamed && QFileInfo(swapped).isFile() &&
+                !QFileInfo(swapped).isSymLink()) {
+                QFile::remove(swapped);
+                QFile::link(outside, swapped);
+            }
+        });
+        const auto unhook = qScopeGuard([] { platform::setReplacementHookForTests({}); });
+        selectPage("index.htm");
+        chooseIcon(suiteHost("ico/site.ico"));
+        save();
+        QVERIFY(QFileInfo(swapped).isSymLink());
+        QCOMPARE(QFile::permissions(outside) & QFile::WriteOwner, QFile::Permissions());
+        char text[8] = {};
+        QCOMPARE(::getxattr(host.constData(), "user.DOSATTRIB", text, sizeof text), ssize_t(3));
+        QCOMPARE(QByteArray(text), QByteArray("0x2"));
+    }
+
+    // A save killed on the way may have left a temporary file at the root; the
+    // next save removes it, and only what is surely such a leftover.
+    void leftoversOfAKilledSaveAreRemoved_data() {
+        QTest::addColumn<QString>("name"); // "%dead" and "%live": a process's number
+        QTest::addColumn<bool>("removed");
+        QTest::newRow("of a process gone") << "~%dead-0.tmp" << true;
+        QTest::newRow("of a process still running") << "~%live-3.tmp" << false;
+        QTest::newRow("a file of the user's") << "~notes.tmp" << false;
+        QTest::newRow("a name like it") << "~%dead-0.tmp.htm" << false;
+    }
+    void leftoversOfAKilledSaveAreRemoved() {
+        QFETCH(QString, name);
+        QFETCH(bool, removed);
+        const pid_t child = ::fork();
+        if (child == 0)
+            ::_exit(0);
+        QVERIFY(child > 0);
+        QCOMPARE(::waitpid(child, nullptr, 0), child);
+        name.replace(QStringLiteral("%dead"), QString::number(child));
+        name.replace(QStringLiteral("%live"), QString::number(::getppid()));
+        m_drives->writeFile(QStringLiteral("X:\\") + name, QByteArray(1000, 't'));
+        selectPage("index.htm");
+        chooseIcon(suiteHost("ico/site.ico"));
+        save();
+        QCOMPARE(boxTexts(), (QStringList{AskText, Saved}));
+        QCOMPARE(QFileInfo::exists(m_root + u'/' + name), !removed);
+    }
+
     // An endless device chosen as the icon is refused, nothing written for it.
     void deviceAsTheIconIsNotCopied() {
         selectPage("index.htm");
@@ -835,9 +903,10 @@ private slots:
     }
 
     void tabFollowsTheSteps() {
-        // Steps 1 to 4, then the save; every button that acts is reached.
-        const QStringList expected{"DCB",    "DLB",       "FLB",   "BtParcourir", "BtEnreg",
-                                   "BtAide", "BtQuitter", "Memo1", "Memo2"};
+        // Reading order: steps 1 to 4 down the left column, the preview and the
+        // buttons on the right, then round to the instructions at the top.
+        const QStringList expected{"DCB",     "DLB",    "FLB",       "BtParcourir", "Memo1",
+                                   "BtEnreg", "BtAide", "BtQuitter", "Memo2"};
         QCOMPARE(m_form->focusWidget(), m_form->DCB()); // where the focus starts
         QStringList reached{"DCB"};
         QWidget* w = m_form->DCB();
@@ -849,6 +918,57 @@ private slots:
                 reached << w->objectName();
         }
         QCOMPARE(reached, expected);
+    }
+
+    void accessibleNames_data() {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<int>("role");
+        QTest::addColumn<QString>("name"); // empty: the entry shown names it
+        QTest::addColumn<bool>("readOnly");
+        QTest::newRow("instructions")
+            << "Memo2" << int(QAccessible::EditableText) << "Mode d'emploi à cette étape" << true;
+        QTest::newRow("step 2") << "DLB" << int(QAccessible::List)
+                                << "2.Sélection de la racine virtuellel" << false;
+        QTest::newRow("step 3") << "FLB" << int(QAccessible::List)
+                                << "3. Sélection du fichier index.htm" << false;
+        QTest::newRow("preview") << "Memo1" << int(QAccessible::EditableText)
+                                 << "Autorun.inf  (Vérifiez l'exactitude, ne rien écrire)" << true;
+        QTest::newRow("Quitter") << "BtQuitter" << int(QAccessible::Button) << "Quitter" << false;
+    }
+    void accessibleNames() {
+        QFETCH(QString, control);
+        QFETCH(int, role);
+        QFETCH(QString, name);
+        QFETCH(bool, readOnly);
+        QWidget* w = m_form->findChild<QWidget*>(control);
+        QVERIFY(w);
+        QAccessibleInterface* face = QAccessible::queryAccessibleInterface(w);
+        QVERIFY(face);
+        QCOMPARE(int(face->role()), role);
+        QCOMPARE(face->text(QAccessible::Name), name);
+        QCOMPARE(bool(face->state().readOnly), readOnly);
+    }
+
+    void readableUnderAnyTheme_data() { testsupport::addThemeRows(); }
+    void readableUnderAnyTheme() {
+        QFETCH(QPalette, theme);
+        const testsupport::ThemePalette applied(theme);
+        const TForm3 form(SuiteFolder);
+        QCOMPARE(testsupport::unreadableControls(&form), QStringList());
+    }
+
+    void firstShownCentredOnTheScreen() {
+        m_form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+        const QRect available = m_form->screen()->availableGeometry();
+        QVERIFY(available.contains(m_form->frameGeometry()));
+        const QRect frame = m_form->frameGeometry();
+        QVERIFY2((frame.center() - available.center()).manhattanLength() <= 2,
+                 qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                .arg(frame.x())
+                                .arg(frame.y())
+                                .arg(frame.width())
+                                .arg(frame.height())));
     }
 
     void theChosenIconIsShownBesideStep4_data() {
@@ -915,7 +1035,7 @@ private slots:
         });
         button("BtAide")->click();
         if (present) {
-            QCOMPARE(opened.size(), 1);
+            QTRY_COMPARE(opened.size(), 1);
             QCOMPARE(QFileInfo(opened.first()).canonicalFilePath(),
                      QFileInfo(document).canonicalFilePath());
             QVERIFY(m_boxes.isEmpty());

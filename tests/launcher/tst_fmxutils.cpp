@@ -10,7 +10,9 @@
 #include <QRandomGenerator>
 #include <QtTest>
 
+#include <fcntl.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 
 using namespace pelmora;
 
@@ -254,6 +256,62 @@ private slots:
             QCOMPARE(e.code(), 100);
         }
         QVERIFY(!platform::fileExists(QStringLiteral("X:\\mem.bin")));
+    }
+
+    // A copy over a file keeps that file's permissions; a new one has the
+    // usual ones.
+    void replacedFileKeepsItsMode_data() {
+        QTest::addColumn<int>("mode"); // of the file replaced; -1: none there
+        QTest::newRow("private") << 0600;
+        QTest::newRow("a program") << 0755;
+        QTest::newRow("group may read") << 0640;
+        QTest::newRow("no file before") << -1;
+    }
+    void replacedFileKeepsItsMode() {
+        QFETCH(int, mode);
+        TempDrives drives;
+        drives.addDrive(u'C');
+        const QString x = drives.addDrive(u'X');
+        drives.writeFile(QStringLiteral("C:\\Zolvex.exe"), "nouveau");
+        const QByteArray target = QFile::encodeName(x + QStringLiteral("/zolvex.exe"));
+        if (mode >= 0) {
+            drives.writeFile(QStringLiteral("X:\\zolvex.exe"), "ancien");
+            QCOMPARE(::chmod(target.constData(), mode_t(mode)), 0);
+        }
+        CopyOneFile(QStringLiteral("C:\\Zolvex.exe"), QStringLiteral("X:\\zolvex.exe"));
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        struct stat st {};
+        QCOMPARE(::stat(target.constData(), &st), 0);
+        QCOMPARE(int(st.st_mode & 07777), mode >= 0 ? mode : int(0666 & ~mask));
+        QCOMPARE(drives.readFile(QStringLiteral("X:\\zolvex.exe")), QByteArray("nouveau"));
+    }
+
+    // The copy is flushed before it takes the old file's name, and no other
+    // name of it shows on the way where the file system can write it nameless.
+    void theCopyIsNamedOnlyOnceFlushed() {
+        TempDrives drives;
+        drives.addDrive(u'C');
+        const QString x = drives.addDrive(u'X');
+        drives.writeFile(QStringLiteral("C:\\Zolvex.exe"), randomBytes(CopyChunkSize * 2));
+        drives.writeFile(QStringLiteral("X:\\zolvex.exe"), "ancien");
+        const int probe = ::open(QFile::encodeName(x).constData(), O_TMPFILE | O_RDWR, 0600);
+        const bool nameless = probe >= 0;
+        if (nameless)
+            ::close(probe);
+        QList<platform::ReplacementStep> steps;
+        QList<QStringList> seen;
+        platform::setReplacementHookForTests([&](platform::ReplacementStep step) {
+            steps << step;
+            seen << QDir(x).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        });
+        const auto unhook = qScopeGuard([] { platform::setReplacementHookForTests({}); });
+        CopyOneFile(QStringLiteral("C:\\Zolvex.exe"), QStringLiteral("X:\\zolvex.exe"));
+        QCOMPARE(steps, (QList{platform::ReplacementStep::Flushed,
+                               platform::ReplacementStep::Renamed}));
+        if (nameless)
+            QCOMPARE(seen.first(), QStringList{"zolvex.exe"});
+        QCOMPARE(seen.last(), QStringList{"zolvex.exe"});
     }
 
     void attributesTests() {

@@ -1,3 +1,4 @@
+#include "common/SuiteInfo.h"
 #include "common/SuiteLayout.h"
 #include "launcher/SupportsVideo.h"
 #include "launcher/u_CdSite.h"
@@ -5,13 +6,16 @@
 #include "platform/Drives.h"
 #include "platform/Process.h"
 #include "platform/WorkingFolder.h"
+#include "Readable.h"
 #include "TempDrives.h"
 #include "toolkit/MessageBox.h"
 #include "toolkit/Widgets.h"
 
+#include <QAccessible>
 #include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QtTest>
 
 #include <tuple>
@@ -217,18 +221,33 @@ private slots:
 
         QTest::mouseClick(menu.button(QStringLiteral("BtVideo")), Qt::LeftButton);
         QVERIFY(video.isVisible());
-        video.memo()->appendPlainText(QStringLiteral("mes notes"));
+        // The window only shows its text: typing changes nothing.
+        video.memo()->setFocus();
+        QTest::keyClicks(video.memo(), QStringLiteral("mes notes"));
+        QCOMPARE(video.memo()->toPlainText(), lines.join(u'\n'));
         QTest::mouseClick(video.quitButton(), Qt::LeftButton);
         QVERIFY(!video.isVisible());
         menu.BtVideoClick();
         QVERIFY(video.isVisible());
-        QVERIFY(video.memo()->toPlainText().endsWith(QStringLiteral("mes notes")));
         // The close box only hides it too.
         video.close();
         QVERIFY(!video.isVisible());
         menu.BtVideoClick();
         QVERIFY(video.isVisible());
-        QVERIFY(video.memo()->toPlainText().endsWith(QStringLiteral("mes notes")));
+    }
+
+    void videoTextWrapsToItsWidth() {
+        Suite suite;
+        TFormVideo video;
+        video.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&video));
+        QPlainTextEdit* memo = video.memo();
+        QVERIFY(!memo->horizontalScrollBar()->isVisible());
+        // Some line of the help is wider than the box: it takes more than one line.
+        int longest = 0;
+        for (const QString& line : TFormVideo::helpLines())
+            longest = std::max(longest, memo->fontMetrics().horizontalAdvance(line));
+        QVERIFY(longest > memo->viewport()->width());
     }
 
     void documentsAndAddress() {
@@ -370,13 +389,13 @@ private slots:
     void tabOrder_data() {
         QTest::addColumn<QString>("window");
         QTest::addColumn<QStringList>("order");
-        // The tool buttons in reading order, the first tool first; Fermer
-        // before Aide as ever; every button that acts is reached.
+        // Reading order, top to bottom and left to right, the links included.
         QTest::newRow("menu") << "menu"
-                              << QStringList{"SpeedButton2", "SpeedButton5", "BtSiteHtm",
+                              << QStringList{"BtAide",       "BtFin",        "BtLecteurs",   "PreRequis",
+                                             "SpeedButton2", "SpeedButton5", "BtSiteHtm",
                                              "SpeedButton6", "SpeedButton3", "SpeedButton4",
-                                             "SpeedButton1", "BtVideo",      "PreRequis",
-                                             "BtFin",        "BtAide",       "BtLecteurs"};
+                                             "SpeedButton1", "BtVideo",      "Label1",
+                                             "Label3"};
         QTest::newRow("video") << "video" << QStringList{"BtQuitter", "Memo1"};
     }
     void tabOrder() {
@@ -399,6 +418,50 @@ private slots:
         // Every push button of the window is in the chain.
         for (const QPushButton* b : form->findChildren<QPushButton*>())
             QVERIFY2(reached.contains(b->objectName()), qPrintable(b->objectName()));
+        // The menu's focus starts on the first tool, never on Fermer.
+        if (window == u"menu")
+            QCOMPARE(menu.focusWidget(), menu.tools().first().button);
+    }
+
+    void accessibleNames_data() {
+        QTest::addColumn<bool>("video");
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<int>("role");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("Label1") << false << "Label1" << int(QAccessible::Link) << suite::addressA();
+        QTest::newRow("Label3") << false << "Label3" << int(QAccessible::Link) << suite::addressB();
+        QTest::newRow("video BtQuitter")
+            << true << "BtQuitter" << int(QAccessible::Button) << "Fermer";
+        QTest::newRow("video Memo1")
+            << true << "Memo1" << int(QAccessible::EditableText) << "Assistants vidéo";
+    }
+    void accessibleNames() {
+        QFETCH(bool, video);
+        QFETCH(QString, control);
+        QFETCH(int, role);
+        QFETCH(QString, name);
+        Suite suite;
+        TForm1 menu;
+        TFormVideo help;
+        QWidget* w = video ? help.findChild<QWidget*>(control) : menu.findChild<QWidget*>(control);
+        QVERIFY(w);
+        QAccessibleInterface* face = QAccessible::queryAccessibleInterface(w);
+        QVERIFY(face);
+        QCOMPARE(int(face->role()), role);
+        QCOMPARE(face->text(QAccessible::Name), name);
+        if (role == int(QAccessible::EditableText))
+            QVERIFY(face->state().readOnly);
+    }
+
+    void readableUnderAnyTheme_data() { testsupport::addThemeRows(); }
+    void readableUnderAnyTheme() {
+        QFETCH(QPalette, theme);
+        const testsupport::ThemePalette applied(theme);
+        Suite suite;
+        TForm1 menu;
+        TFormVideo video;
+        QCOMPARE(testsupport::unreadableControls(&menu), QStringList());
+        QCOMPARE(testsupport::unreadableControls(&video), QStringList());
     }
 
     void layout() {

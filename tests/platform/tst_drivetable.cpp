@@ -11,6 +11,9 @@
 #include <QFileInfo>
 #include <QTest>
 
+#include <pwd.h>
+#include <unistd.h>
+
 using namespace platform;
 
 namespace {
@@ -58,20 +61,26 @@ void TestDriveTable::firstStartTable_data() {
     QTest::addColumn<QString>("before"); // "none", "empty" or "x" (a table with x:)
     QTest::addColumn<bool>("created");
     QTest::addColumn<QStringList>("entries");
-    QTest::newRow("no table") << "none" << true << QStringList{"c:"};
-    QTest::newRow("an empty table") << "empty" << false << QStringList{};
-    QTest::newRow("a table of the user's") << "x" << false << QStringList{"x:"};
+    QTest::addColumn<bool>("relativeHome"); // HOME as a relative path
+    QTest::newRow("no table") << "none" << true << QStringList{"c:"} << false;
+    QTest::newRow("an empty table") << "empty" << false << QStringList{} << false;
+    QTest::newRow("a table of the user's") << "x" << false << QStringList{"x:"} << false;
+    QTest::newRow("relative HOME") << "none" << true << QStringList{"c:"} << true;
 }
 
 void TestDriveTable::firstStartTable() {
     QFETCH(QString, before);
     QFETCH(bool, created);
     QFETCH(QStringList, entries);
+    QFETCH(bool, relativeHome);
     QTemporaryDir home;
     QVERIFY(home.isValid());
     const QByteArray oldHome = qgetenv("HOME");
     const QByteArray oldDrives = qgetenv("PELMORA_DRIVES");
-    qputenv("HOME", QFile::encodeName(home.path()));
+    qputenv("HOME", relativeHome ? QByteArray("maison") : QFile::encodeName(home.path()));
+    // A relative HOME stands for nothing: c: is the account's own home folder.
+    const QString cTarget =
+        relativeHome ? QFile::decodeName(::getpwuid(::getuid())->pw_dir) : home.path();
     const QString table = home.path() + QStringLiteral("/config/pelmora/drives");
     qputenv("PELMORA_DRIVES", QFile::encodeName(table));
     if (before != u"none")
@@ -83,8 +92,8 @@ void TestDriveTable::firstStartTable() {
     QCOMPARE(QDir(table).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
              entries);
     if (created) {
-        QCOMPARE(QFileInfo(table + QStringLiteral("/c:")).symLinkTarget(), home.path());
-        QCOMPARE(driveHostRoot(u'c'), home.path());
+        QCOMPARE(QFile::symLinkTarget(table + QStringLiteral("/c:")), cTarget);
+        QCOMPARE(driveHostRoot(u'c'), cTarget);
         QCOMPARE(driveHostRoot(u'z'), QStringLiteral("/"));
         // The user repoints c:; a second start keeps it.
         QVERIFY(QFile::remove(table + QStringLiteral("/c:")));
@@ -166,13 +175,15 @@ void TestDriveTable::removableDriveIsADrive() {
 }
 
 void TestDriveTable::removableMounts_data() {
-    QTest::addColumn<QString>("root"); // "~" stands for the user's first media folder
+    QTest::addColumn<QString>("root"); // "$USER" stands for the user's name
     QTest::addColumn<bool>("removableDevice");
     QTest::addColumn<bool>("removable");
-    QTest::newRow("in the media folder") << "~/CARTE" << false << true;
+    QTest::newRow("in /media") << "/media/$USER/CARTE" << false << true;
+    QTest::newRow("in /run/media") << "/run/media/$USER/CARTE" << false << true;
+    QTest::newRow("another user's media") << "/media/$USER-autre/CARTE" << false << false;
     QTest::newRow("removable device elsewhere") << "/mnt/cle" << true << true;
     QTest::newRow("fixed disk") << "/srv/donnees" << false << false;
-    QTest::newRow("the media folder itself") << "~" << false << false;
+    QTest::newRow("the media folder itself") << "/run/media/$USER" << false << false;
     QTest::newRow("system started from a key") << "/" << true << false;
 }
 
@@ -180,9 +191,7 @@ void TestDriveTable::removableMounts() {
     QFETCH(QString, root);
     QFETCH(bool, removableDevice);
     QFETCH(bool, removable);
-    const QStringList media = removableMediaFolders();
-    QVERIFY(!media.isEmpty());
-    root.replace(u'~', media.first());
+    root.replace(QStringLiteral("$USER"), QFile::decodeName(::getpwuid(::getuid())->pw_name));
     QCOMPARE(isRemovableMount(MountPoint{root, "/dev/sdb1", "vfat", {}, removableDevice}),
              removable);
 }

@@ -2,10 +2,10 @@
 // any window, without a display, and without making a drive table.
 
 #include "common/Version.h"
-#include "toolkit/SingleMenu.h"
+#include "converter/StartPlace.h"
+#include "toolkit/SingleInstance.h"
 
 #include <QDir>
-#include <QLocalSocket>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -86,13 +86,8 @@ void TestCommandLine::oneConverterAtATime() {
     QProcess first;
     QVERIFY(start(first));
     // Ready once it answers where a second start will ask.
-    QTRY_VERIFY_WITH_TIMEOUT(
-        [&] {
-            QLocalSocket probe;
-            probe.connectToServer(toolkit::menuServerName(folder));
-            return probe.waitForConnected(200);
-        }(),
-        60000);
+    QTRY_VERIFY_WITH_TIMEOUT(toolkit::bringInstanceForward(strovan::ConverterInstanceKey(folder)),
+                             60000);
     QProcess second;
     QVERIFY(start(second));
     QVERIFY(second.waitForFinished(60000));

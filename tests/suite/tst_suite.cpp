@@ -141,6 +141,8 @@ private slots:
     void mhtDocuments_data();
     void mhtDocuments();
     void helpPageLinks();
+    void documentsSayWhatTheConverterDoes_data();
+    void documentsSayWhatTheConverterDoes();
 
     void zolvexIsAStaticWindowsGuiProgram();
 
@@ -413,6 +415,71 @@ void TestSuite::helpPageLinks() {
     QVERIFY(!utf8.hasError());
     QVERIFY(html.contains(QLatin1String("<meta charset=\"utf-8\">")));
     QCOMPARE(brokenAnchors(html), QStringList());
+}
+
+namespace {
+
+// The text a reader sees in a document, blanks and line ends as single
+// spaces: a phrase is found wherever the lines were broken.
+QString readableText(const QString& path) {
+    const QByteArray bytes = readAll(path);
+    QString text;
+    if (path.endsWith(QLatin1String(".pdf"))) {
+        // Each line is a string shown with Tj, in WinAnsi, which agrees with
+        // Latin-1 on every letter the documents use.
+        static const QRegularExpression shown(QStringLiteral(R"re(\(((?:[^\\)]|\\.)*)\) Tj)re"));
+        static const QRegularExpression escape(QStringLiteral(R"re(\\([0-7]{3}|.))re"));
+        for (const auto& line : shown.globalMatch(QString::fromLatin1(bytes))) {
+            QString piece = line.captured(1);
+            QString plain;
+            qsizetype at = 0;
+            for (const auto& e : escape.globalMatch(piece)) {
+                plain += piece.mid(at, e.capturedStart() - at);
+                const QString code = e.captured(1);
+                plain += code.size() == 3 ? QChar(code.toInt(nullptr, 8)) : code.at(0);
+                at = e.capturedEnd();
+            }
+            text += plain + piece.mid(at) + u' ';
+        }
+    } else {
+        text = QString::fromUtf8(
+            path.endsWith(QLatin1String(".mht")) ? quotedPrintableDecoded(bytes) : bytes);
+    }
+    return text.simplified();
+}
+
+} // namespace
+
+void TestSuite::documentsSayWhatTheConverterDoes_data() {
+    QTest::addColumn<QString>("document"); // below the repository
+    QTest::addColumn<QStringList>("phrases");
+    // 16:9, the dates, the question, the progress and its button, the report.
+    const QStringList french{
+        QStringLiteral("16:9"),         QStringLiteral("date d'enregistrement"),
+        QStringLiteral("confirmation"), QStringLiteral("progression"),
+        QStringLiteral("Annuler"),      QStringLiteral("bilan")};
+    for (const char* document :
+         {"suite/docs/src/strovan.html", "suite/docs/Strovan.mht", "suite/docs/Tavrin.htm",
+          "suite/docs/PresRequis.pdf", "dist/linux/strovan.1.in",
+          "dist/linux/example.orvane.Strovan.metainfo.xml.in"})
+        QTest::newRow(document) << QString::fromLatin1(document) << french;
+    // The package's description is written in English.
+    QTest::newRow("cmake/Packaging.cmake")
+        << QStringLiteral("cmake/Packaging.cmake")
+        << QStringList{QStringLiteral("16:9"),        QStringLiteral("recording date"),
+                       QStringLiteral("asks before"), QStringLiteral("progress"),
+                       QStringLiteral("Annuler"),     QStringLiteral("report")};
+}
+
+void TestSuite::documentsSayWhatTheConverterDoes() {
+    QFETCH(QString, document);
+    QFETCH(QStringList, phrases);
+    const QString text = readableText(suiteSource + QStringLiteral("/../") + document);
+    QVERIFY(!text.isEmpty());
+    for (const QString& phrase : phrases)
+        QVERIFY2(text.contains(phrase, Qt::CaseInsensitive), qPrintable(phrase));
+    // What it did before asking and before its progress window, said no more.
+    QVERIFY(!text.contains(QStringLiteral("sans demander de confirmation")));
 }
 
 // --- The autorun program, cross-built for Windows ------------------------------

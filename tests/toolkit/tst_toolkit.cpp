@@ -1,8 +1,10 @@
 #include "platform/Errors.h"
+#include "toolkit/FocusFrame.h"
 #include "toolkit/Jpeg.h"
 #include "toolkit/MessageBox.h"
 #include "toolkit/Widgets.h"
 
+#include <QAccessible>
 #include <QBuffer>
 #include <QImageWriter>
 #include <QMessageBox>
@@ -138,6 +140,100 @@ private slots:
         QTest::mouseClick(&label, Qt::LeftButton);
         QCOMPARE(spy.count(), 1);
         QCOMPARE(label.cursor().shape(), Qt::PointingHandCursor);
+    }
+
+    void linkLabelFollowsTheKeyboard_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("clicks");
+        QTest::newRow("Space") << int(Qt::Key_Space) << 1;
+        QTest::newRow("Enter") << int(Qt::Key_Return) << 1;
+        QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << 1;
+        QTest::newRow("a letter") << int(Qt::Key_A) << 0;
+    }
+    void linkLabelFollowsTheKeyboard() {
+        QFETCH(int, key);
+        QFETCH(int, clicks);
+        LinkLabel label(QStringLiteral("www.orvane.example"));
+        QVERIFY(label.focusPolicy() & Qt::TabFocus);
+        QSignalSpy spy(&label, &LinkLabel::clicked);
+        QTest::keyClick(&label, Qt::Key(key));
+        QCOMPARE(spy.count(), clicks);
+        // A screen reader presses it as a link.
+        QAccessibleInterface* face = QAccessible::queryAccessibleInterface(&label);
+        QVERIFY(face && face->actionInterface());
+        QCOMPARE(face->role(), QAccessible::Link);
+        QCOMPARE(face->text(QAccessible::Name), label.text());
+        face->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(spy.count(), clicks + 1);
+    }
+
+    void placement_data() {
+        QTest::addColumn<QSize>("outer");
+        QTest::addColumn<QPoint>("centre");
+        QTest::addColumn<QRect>("available");
+        QTest::addColumn<QPoint>("topLeft");
+        const QRect screen(0, 0, 1280, 800);
+        const QPoint middle(640, 400);
+        QTest::newRow("centred") << QSize(400, 300) << middle << screen << QPoint(440, 250);
+        // A panel at the top, a second screen to the right.
+        QTest::newRow("below a panel")
+            << QSize(400, 300) << QPoint(640, 424) << QRect(0, 48, 1280, 752) << QPoint(440, 274);
+        QTest::newRow("second screen") << QSize(400, 300) << QPoint(1920, 400)
+                                       << QRect(1280, 0, 1280, 800) << QPoint(1720, 250);
+        // Centred on a parent near an edge: moved back inside.
+        QTest::newRow("parent near the right")
+            << QSize(400, 300) << QPoint(1200, 400) << screen << QPoint(880, 250);
+        QTest::newRow("parent near the top")
+            << QSize(400, 300) << QPoint(640, 20) << screen << QPoint(440, 0);
+        QTest::newRow("exactly the area") << QSize(1280, 800) << middle << screen << QPoint(0, 0);
+        // Larger than the area: the title bar and the left edge stay on screen.
+        QTest::newRow("too tall") << QSize(400, 900) << middle << screen << QPoint(440, 0);
+        QTest::newRow("too wide under a panel")
+            << QSize(1400, 300) << QPoint(640, 424) << QRect(0, 48, 1280, 752) << QPoint(0, 274);
+    }
+    void placement() {
+        QFETCH(QSize, outer);
+        QFETCH(QPoint, centre);
+        QFETCH(QRect, available);
+        QFETCH(QPoint, topLeft);
+        QCOMPARE(placedTopLeft(outer, centre, available), topLeft);
+    }
+
+    void focusFrameStandsOut_data() {
+        QTest::addColumn<QColor>("ground");
+        QTest::newRow("orange") << QColor(255, 128, 0);
+        QTest::newRow("light blue") << QColor(128, 128, 255);
+        QTest::newRow("yellow") << QColor(255, 255, 0);
+        QTest::newRow("button face") << ButtonFace;
+        QTest::newRow("dark theme") << QColor(45, 45, 45);
+        QTest::newRow("navy") << QColor(0, 0, 128);
+        QTest::newRow("mid grey") << QColor(119, 119, 119);
+    }
+    void focusFrameStandsOut() {
+        QFETCH(QColor, ground);
+        QVERIFY(contrastRatio(focusFrameColour(ground), ground) >= 4.5);
+    }
+
+    void closePictureShowsOnADarkFace() {
+        BitButton close(BitButton::Kind::Close, QStringLiteral("&Fermer"));
+        QPalette dark = close.palette();
+        dark.setColor(QPalette::Button, QColor(45, 45, 45));
+        dark.setColor(QPalette::ButtonText, QColor(235, 235, 235));
+        close.setPalette(dark);
+        const QImage picture = close.icon().pixmap(16, 16).toImage();
+        // The ink of the picture, weighed by its opacity, against the face.
+        double red = 0, green = 0, blue = 0, weight = 0;
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x) {
+                const QColor c = picture.pixelColor(x, y);
+                red += c.redF() * c.alphaF();
+                green += c.greenF() * c.alphaF();
+                blue += c.blueF() * c.alphaF();
+                weight += c.alphaF();
+            }
+        QVERIFY(weight > 0);
+        const QColor ink = QColor::fromRgbF(red / weight, green / weight, blue / weight);
+        QVERIFY(contrastRatio(ink, dark.color(QPalette::Button)) >= 3.0);
     }
 
     void jpegDecodes() {
