@@ -288,7 +288,7 @@ void TForm1::createControls() {
     BtLecteurs->setObjectName(QStringLiteral("BtLecteurs"));
     BtLecteurs->setToolTip(text::LecteursHint);
     toolkit::place(BtLecteurs, 488, 167, 81, 27);
-    toolkit::setTextColour(BtLecteurs, Navy);
+    toolkit::setColours(BtLecteurs, Navy, toolkit::ButtonFace);
     connect(BtLecteurs, &QPushButton::clicked, this, &TForm1::BtLecteursClick);
     // Screen readers name each field by its label, or by what it holds.
     Label2->setBuddy(DLB);
