@@ -1,5 +1,6 @@
 #include "converter/Mpeg2Aspect.h"
 
+#include "converter/ProgramStream.h"
 #include "platform/FileUpdate.h"
 
 #include <cstdlib>
@@ -91,17 +92,125 @@ qint64 FindStartCode(const unsigned char* data, qint64 from, qint64 to) {
     return -1;
 }
 
+// The video elementary stream as a player reads it, PES packet by PES
+// packet: every sequence header in it, wherever the packets cut it, is
+// judged on its own bytes and widened at the file offset where its shape
+// byte lies.
+class HeaderScan : public ProgramStream::Sink {
+public:
+    HeaderScan(platform::UpdateFile& clip, const StopCheck& stop, AspectFix& fix)
+        : m_clip(clip), m_stop(stop), m_fix(fix) {}
+
+    bool videoBytes(qint64 offset, const unsigned char* data, qint64 size) override {
+        if (m_tailSize > 0 && !joinTail(offset, data, size))
+            return false;
+        // Headers lying wholly in this piece.
+        const qint64 whole = size - HeaderBytes + 1;
+        for (qint64 at = FindStartCode(data, 0, whole); at >= 0;
+             at = FindStartCode(data, at + 1, whole))
+            if (!judge(data + at, offset + at + ShapeAt))
+                return false;
+        // The last bytes may begin a header that the next piece ends.
+        if (size >= Carried) {
+            keepTail(offset + size - Carried, data + size - Carried, Carried);
+        } else if (m_tailSize == 0) {
+            keepTail(offset, data, size);
+        }
+        return true;
+    }
+
+    void videoGap() override { m_tailSize = 0; }
+
+private:
+    static constexpr int ShapeAt = 7; // the shape byte's place in a header
+    static constexpr int Carried = int(HeaderBytes) - 1;
+
+    // Headers that begin in the carried bytes, read on into this piece.
+    bool joinTail(qint64 offset, const unsigned char* data, qint64 size) {
+        const int from = m_tailSize;
+        const int added = int(qMin<qint64>(size, Carried));
+        for (int k = 0; k < added; ++k) {
+            m_tail[from + k] = data[k];
+            m_tailAt[from + k] = offset + k;
+        }
+        const int joined = from + added;
+        for (int at = 0; at < from && at + HeaderBytes <= joined; ++at)
+            if (m_tail[at] == 0 && m_tail[at + 1] == 0 && m_tail[at + 2] == 1 &&
+                m_tail[at + 3] == 0xB3 && !judge(m_tail + at, m_tailAt[at + ShapeAt]))
+                return false;
+        if (size < Carried) {
+            // Too short to end them all: what could still begin one is kept.
+            const int keep = qMin(joined, Carried);
+            std::memmove(m_tail, m_tail + joined - keep, size_t(keep));
+            std::memmove(m_tailAt, m_tailAt + joined - keep, size_t(keep) * sizeof(qint64));
+            m_tailSize = keep;
+        }
+        return true;
+    }
+
+    void keepTail(qint64 offset, const unsigned char* data, qint64 size) {
+        // A header begins with a zero byte: bytes before the first zero
+        // cannot begin one, and mostly there is none.
+        const void* zero = std::memchr(data, 0, size_t(size));
+        const qint64 from = zero ? static_cast<const unsigned char*>(zero) - data : size;
+        offset += from;
+        data += from;
+        size -= from;
+        for (qint64 k = 0; k < size; ++k) {
+            m_tail[k] = data[k];
+            m_tailAt[k] = offset + k;
+        }
+        m_tailSize = int(size);
+    }
+
+    // One sequence header's first HeaderBytes bytes; shapeAt is the file
+    // offset of its shape byte. False stops the work.
+    bool judge(const unsigned char* bytes, qint64 shapeAt) {
+        const Header h = ReadHeader(bytes);
+        if (!m_haveFirst) {
+            if (!Plausible(h))
+                return true;
+            m_first = h;
+            m_haveFirst = true;
+        } else if (!h.marker || h.sizeBits != m_first.sizeBits || h.rate != m_first.rate) {
+            return true;
+        }
+        ++m_fix.headersFound;
+        if (h.shape != Standard)
+            return true;
+        if (m_stop && m_stop()) {
+            m_fix.stopped = true;
+            return false;
+        }
+        const char shapeByte = char(Wide << 4 | h.rate);
+        m_fix.error = m_clip.writeAt(shapeAt, &shapeByte, 1);
+        if (m_fix.error != 0)
+            return false;
+        ++m_fix.headersWidened;
+        return true;
+    }
+
+    platform::UpdateFile& m_clip;
+    const StopCheck& m_stop;
+    AspectFix& m_fix;
+    bool m_haveFirst = false;
+    Header m_first;
+    // The last bytes of the elementary stream so far, where a header may
+    // begin, with the file offset of each (a cut can fall anywhere).
+    unsigned char m_tail[2 * Carried]{};
+    qint64 m_tailAt[2 * Carried]{};
+    int m_tailSize = 0;
+};
+
 } // namespace
 
 AspectFix WidenClip(platform::UpdateFile& clip, const StopCheck& stop, qint64 bufferSize) {
     AspectFix fix;
-    bufferSize = qMax(bufferSize, HeaderBytes);
-    // The reads land on a page boundary, where the kernel copies fastest; the
-    // tail of the last buffer, whose headers could not be read whole, is
-    // moved just before it.
+    bufferSize = qMax<qint64>(bufferSize, 1);
+    // The reads land on a page boundary, where the kernel copies fastest.
     constexpr qint64 Page = 4096;
     // aligned_alloc wants a whole number of pages.
-    const qint64 allocated = Page + (bufferSize + Page - 1) / Page * Page;
+    const qint64 allocated = (bufferSize + Page - 1) / Page * Page;
     const std::unique_ptr<unsigned char, decltype(&std::free)> buffer(
         static_cast<unsigned char*>(std::aligned_alloc(size_t(Page), size_t(allocated))),
         &std::free);
@@ -109,57 +218,26 @@ AspectFix WidenClip(platform::UpdateFile& clip, const StopCheck& stop, qint64 bu
         fix.error = NotEnoughMemory;
         return fix;
     }
-    unsigned char* const readArea = buffer.get() + Page;
-    unsigned char* data = readArea; // the bytes not yet looked at
-    qint64 base = 0;                // file offset of data[0]
-    qint64 have = 0;
-    bool haveFirst = false;
-    Header first;
-    for (;;) {
+    ProgramStream stream;
+    HeaderScan scan(clip, stop, fix);
+    for (qint64 base = 0;;) {
         const qint64 n =
-            clip.readAt(base + have, reinterpret_cast<char*>(readArea), bufferSize, &fix.error);
+            clip.readAt(base, reinterpret_cast<char*>(buffer.get()), bufferSize, &fix.error);
         if (n < 0)
             return fix;
-        have += n;
-        const bool end = n == 0;
-        // Start codes are looked for where a whole header fits; the rest waits.
-        const qint64 limit = end ? have : qMax<qint64>(0, have - HeaderBytes + 1);
-        const qint64 startEnd = qMin(limit, have - 3);
-        for (qint64 at = FindStartCode(data, 0, startEnd); at >= 0;
-             at = FindStartCode(data, at + 1, startEnd)) {
-            if (at + HeaderBytes > have)
-                continue;
-            const Header h = ReadHeader(data + at);
-            if (!haveFirst) {
-                if (!Plausible(h))
-                    continue;
-                first = h;
-                haveFirst = true;
-            } else if (!h.marker || h.sizeBits != first.sizeBits || h.rate != first.rate) {
-                continue;
-            }
-            ++fix.headersFound;
-            if (h.shape != Standard)
-                continue;
-            if (stop && stop()) {
-                fix.stopped = true;
-                return fix;
-            }
-            const char shapeByte = char(Wide << 4 | h.rate);
-            fix.error = clip.writeAt(base + at + 7, &shapeByte, 1);
-            if (fix.error != 0)
-                return fix;
-            data[at + 7] = static_cast<unsigned char>(shapeByte);
-            ++fix.headersWidened;
-        }
-        if (end)
+        if (n == 0)
+            break;
+        stream.feed(base, buffer.get(), n, scan);
+        if (!fix.done())
             return fix;
-        const qint64 tail = have - limit;
-        std::memmove(readArea - tail, data + limit, size_t(tail));
-        data = readArea - tail;
-        base += limit;
-        have = tail;
+        if (stream.rejected())
+            break;
+        base += n;
     }
+    // Not even one pack header: nothing here is a program stream.
+    if (stream.rejected() || !stream.begun())
+        fix.error = ErrNotProgramStream;
+    return fix;
 }
 
 } // namespace strovan

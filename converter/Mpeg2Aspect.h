@@ -14,11 +14,15 @@ class UpdateFile;
 // rate code, 18 bits bit rate, a marker bit always set).
 namespace strovan {
 
+// The Windows code for invalid data: the clip is no program stream.
+constexpr int ErrNotProgramStream = 13;
+
 // Asked before each write; true stops the work there.
 using StopCheck = std::function<bool()>;
 
 struct AspectFix {
-    int error = 0;           // Windows error code of a failed read or write
+    int error = 0;           // Windows error code of a failed read or write, or
+                             // ErrNotProgramStream (the clip is left unchanged)
     bool stopped = false;    // the stop check said so: the clip is partly fixed
     qint64 headersFound = 0; // real sequence headers met
     qint64 headersWidened = 0;
@@ -27,11 +31,12 @@ struct AspectFix {
 
 // Streams through the clip with one buffer of bufferSize bytes and sets every
 // real sequence header that says 4:3 to 16:9, changing those 4 bits and
-// nothing else. A real header has the first header's width, height and frame
-// rate code and its marker bit set; the same start code inside other data
-// (audio, or a header that does not match) is left alone. Start codes that
-// straddle two buffers are found. A clip already 16:9, or partly widened by
-// an earlier run, ends fully widened.
+// nothing else. The headers are those of the video elementary stream that a
+// player reads out of the program stream's packets, wherever the packets cut
+// them; bytes of audio, padding and private streams are never touched. A
+// real header has the first header's width, height and frame rate code and
+// its marker bit set. A clip already 16:9, or partly widened by an earlier
+// run, ends fully widened. A clip that is no program stream is left as it is.
 AspectFix WidenClip(platform::UpdateFile& clip, const StopCheck& stop = {},
                     qint64 bufferSize = qint64(128) << 10);
 

@@ -93,6 +93,7 @@ const QString InUse = QStringLiteral("en cours d'utilisation");
 const QString Denied = QStringLiteral("accès refusé");
 const QString Vanished = QStringLiteral("introuvable");
 const QString IoFailure = QStringLiteral("erreur d'entrée/sortie (%1)");
+const QString NotProgramStream = QStringLiteral("pas une vidéo MPEG-2 en flux de programme");
 const QString IndexKept = QStringLiteral("%1, fichier d'index %2 conservé");
 } // namespace text
 
@@ -126,6 +127,9 @@ QString FailureReason(const ConversionFailure& failure) {
     case platform::ErrFileNotFound:
     case platform::ErrPathNotFound:
         reason = text::Vanished;
+        break;
+    case ErrNotProgramStream:
+        reason = text::NotProgramStream;
         break;
     default:
         reason = text::IoFailure.arg(platform::IoError::messageFor(failure.code));

@@ -12,7 +12,7 @@ build=${FUZZ_BUILD_DIR:-$here/build-fuzz}
 CC=clang CXX=clang++ cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DPELMORA_FUZZ=ON >/dev/null
 cmake --build "$build" -j"$(nproc)" --target fuzzers
-read -r -a targets <<<"${FUZZ_TARGETS:-fuzz_camcorder_name fuzz_ini fuzz_win_path fuzz_ansi fuzz_autorun}"
+read -r -a targets <<<"${FUZZ_TARGETS:-fuzz_camcorder_name fuzz_ini fuzz_win_path fuzz_ansi fuzz_autorun fuzz_program_stream}"
 mkdir -p "$build/crashes"
 export ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=0
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1

@@ -10,6 +10,7 @@
 using strovan::PictureShape;
 
 Q_DECLARE_METATYPE(PictureShape)
+Q_DECLARE_METATYPE(QList<qint64>)
 
 namespace {
 
@@ -51,6 +52,8 @@ private slots:
     void readsTheIndex();
     void widens_data();
     void widens();
+    void matchesTheEncoder_data();
+    void matchesTheEncoder();
     void stoppedThenFinished();
 };
 
@@ -110,48 +113,188 @@ void TestClipShape::readsTheIndex() {
     QCOMPARE(index.shape, valid ? shape : PictureShape::Unknown);
 }
 
+// Each row: a program stream, the file offsets of the shape bytes that must
+// go from 4:3 to 16:9, and the real headers the fix must meet.
 void TestClipShape::widens_data() {
-    QTest::addColumn<int>("shape");
-    QTest::addColumn<int>("alreadyWide"); // headers widened by an earlier run
-    QTest::addColumn<qint64>("bufferSize");
-    const qint64 MiB = qint64(1) << 20;
-    QTest::newRow("4:3, one buffer") << 2 << 0 << MiB;
-    QTest::newRow("4:3, smallest buffer") << 2 << 0 << qint64(11);
-    QTest::newRow("4:3, buffers of 100 bytes") << 2 << 0 << qint64(100);
-    // Cut after 1, 2 and 3 bytes of the second header's start code, and
-    // between the start code and the shape byte.
-    for (int cut : {1, 2, 3, 6})
-        QTest::newRow(qPrintable(QStringLiteral("start code cut after %1").arg(cut)))
-            << 2 << 0 << qint64(-cut);
-    QTest::newRow("already 16:9") << 3 << 0 << MiB;
-    QTest::newRow("partly widened before") << 2 << 3 << qint64(64);
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QList<qint64>>("widened");
+    QTest::addColumn<qint64>("found");
+    QTest::addColumn<int>("error");
+    StreamShape shape;
+    shape.groups = 3;
+    const TestStream es = VideoStream(shape);
+    const QByteArray& v = es.bytes;
+    const qint64 second = es.shapeBytes[1] - 7; // where the second header begins
+    const QByteArray lookAlike = QByteArray("\x0B\x77", 2) + SequenceHeader(shape) + "\x55\x55";
+    auto row = [&](const char* name, const StreamWriter& w, qint64 found = 3) {
+        QTest::newRow(name) << w.bytes << w.inFile(es.shapeBytes).mid(0, found) << found << 0;
+    };
+    for (int k = 1; k <= 11; ++k) {
+        StreamWriter w;
+        w.pack();
+        w.video(v, 0, second + k);
+        w.pack();
+        w.video(v, second + k, v.size());
+        row(qPrintable(QStringLiteral("header cut by a pack after its byte %1").arg(k)), w);
+    }
+    {
+        StreamWriter w;
+        w.pack();
+        w.video(v, 0, second + 5);
+        w.packet(0xC0, lookAlike);
+        w.video(v, second + 5, v.size());
+        row("header over two video packets, audio between", w);
+    }
+    {
+        StreamWriter w;
+        w.pack();
+        w.video(v, 0, second + 2);
+        w.packet(0xBE, QByteArray(20, char(0xFF)));
+        w.video(v, second + 2, second + 6);
+        w.pack();
+        w.video(v, second + 6, v.size());
+        row("header over three video packets", w);
+    }
+    {
+        StreamWriter w;
+        w.pack();
+        w.packet(0xC0, lookAlike);
+        w.pack();
+        w.packet(0xBE, lookAlike);
+        w.packet(0xBD, lookAlike);
+        w.video(v, 0, v.size());
+        row("look-alikes in audio, padding and private stream 1; audio first", w);
+    }
+    {
+        StreamWriter w;
+        w.pack(true);
+        w.video(v, 0, second + 9, 0xE0, true);
+        w.pack(true);
+        w.packet(0xC0, lookAlike);
+        w.video(v, second + 9, v.size(), 0xE0, true);
+        row("MPEG-1 packs and packets", w);
+    }
+    {
+        StreamWriter w;
+        w.pack(false, 7);
+        w.video(v, 0, second + 3);
+        w.pack(false, 2);
+        w.video(v, second + 3, v.size());
+        row("pack stuffing", w);
+    }
+    {
+        StreamWriter w;
+        w.pack();
+        w.video(v, 0, v.size());
+        w.bytes.chop(v.size() - es.shapeBytes[2] - 2); // in the last header's bit rate
+        row("truncated inside the last header", w, 2);
+    }
+    {
+        StreamWriter w;
+        w.pack();
+        w.systemHeader({0xC0, 0xE1, 0xE0});
+        w.packet(0xE0, v);
+        w.video(v, 0, second + 4, 0xE1);
+        w.packet(0xE0, v);
+        w.video(v, second + 4, v.size(), 0xE1);
+        row("the video stream the system header names", w);
+    }
+    {
+        StreamWriter w;
+        w.pack();
+        w.video(v, 0, second, 0xE2);
+        w.packet(0xE0, v);
+        w.video(v, second, v.size(), 0xE2);
+        row("the first video stream found", w);
+    }
+    {
+        StreamWriter w;
+        w.pack();
+        w.video(v, 0, second);
+        w.bytes += QByteArray("\x00\x00\x01\x01\x00\x00\x01\xBA\x00", 9); // damaged, and no pack
+        w.pack();
+        w.video(v, second, v.size());
+        row("a damaged packet, then the next pack", w);
+    }
+    {
+        StreamShape wide = shape;
+        wide.shape = 3;
+        const TestStream already = VideoStream(wide);
+        StreamWriter w;
+        w.pack();
+        w.video(already.bytes, 0, already.bytes.size());
+        QTest::newRow("already 16:9") << w.bytes << QList<qint64>() << qint64(3) << 0;
+    }
+    const int notStream = strovan::ErrNotProgramStream;
+    QTest::newRow("elementary stream") << v << QList<qint64>() << qint64(0) << notStream;
+    QTest::newRow("other data") << QByteArray("Ceci n'est pas une vidéo.\n").repeated(50)
+                                << QList<qint64>() << qint64(0) << notStream;
+    QTest::newRow("empty") << QByteArray() << QList<qint64>() << qint64(0) << notStream;
 }
 
 void TestClipShape::widens() {
-    QFETCH(int, shape);
-    QFETCH(int, alreadyWide);
-    QFETCH(qint64, bufferSize);
-    StreamShape wanted;
-    wanted.shape = shape;
-    TestStream stream = MakeProgramStream(wanted);
-    const char wide = char(3 << 4 | wanted.rate);
-    for (int i = 0; i < alreadyWide; ++i)
-        stream.bytes[stream.shapeBytes[i]] = wide;
-    // A negative size cuts the second header's start code after -size bytes.
-    if (bufferSize < 0)
-        bufferSize = stream.shapeBytes[1] - 7 - bufferSize;
+    QFETCH(QByteArray, bytes);
+    QFETCH(QList<qint64>, widened);
+    QFETCH(qint64, found);
+    QFETCH(int, error);
+    QByteArray expected = bytes;
+    for (const qint64 at : widened)
+        expected[at] = char(3 << 4 | (expected[at] & 0x0F));
+    TempDrives drives;
+    drives.addDrive(u'x');
+    // Buffers that cut every header and packet somewhere, and one that holds all.
+    for (const qint64 bufferSize :
+         {qint64(1), qint64(3), qint64(16), qint64(100), qint64(1) << 20}) {
+        QByteArray after;
+        const strovan::AspectFix fix = Widen(drives, bytes, bufferSize, {}, &after);
+        QCOMPARE(fix.error, error);
+        QCOMPARE(fix.headersFound, found);
+        QCOMPARE(fix.headersWidened, qint64(widened.size()));
+        QCOMPARE(after, expected);
+    }
+}
+
+// Streams an outside encoder made, with the sequence headers that encoder
+// read in them before and after its own 16:9 rewrite.
+void TestClipShape::matchesTheEncoder_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<qint64>("standard");
+    QTest::addColumn<qint64>("wide");
+    QFile counts(QStringLiteral(ENCODER_STREAMS_DIR "/counts.tsv"));
+    QVERIFY(counts.open(QIODevice::ReadOnly | QIODevice::Text));
+    while (!counts.atEnd()) {
+        const QList<QByteArray> f = counts.readLine().trimmed().split('\t');
+        if (f.value(0).startsWith('#') || f.size() < 5)
+            continue;
+        // Before: all 4:3; after the encoder's rewrite: as many, all 16:9.
+        QCOMPARE(f[2].toLongLong() + f[3].toLongLong(), 0);
+        QTest::newRow(f[0].constData())
+            << QString::fromUtf8(f[0]) << f[1].toLongLong() << f[4].toLongLong();
+    }
+}
+
+void TestClipShape::matchesTheEncoder() {
+    QFETCH(QString, file);
+    QFETCH(qint64, standard);
+    QFETCH(qint64, wide);
+    QFile stream(QStringLiteral(ENCODER_STREAMS_DIR "/") + file);
+    QVERIFY(stream.open(QIODevice::ReadOnly));
+    const QByteArray bytes = stream.readAll();
     TempDrives drives;
     drives.addDrive(u'x');
     QByteArray after;
-    const strovan::AspectFix fix = Widen(drives, stream.bytes, bufferSize, {}, &after);
+    strovan::AspectFix fix = Widen(drives, bytes, qint64(128) << 10, {}, &after);
     QVERIFY(fix.done());
-    QCOMPARE(fix.headersFound, qint64(stream.shapeBytes.size()));
-    const QList<qint64> changed = Differences(stream.bytes, after);
-    QCOMPARE(fix.headersWidened, qint64(changed.size()));
-    for (const qint64 at : stream.shapeBytes)
-        QCOMPARE(after[at], wide);
-    // Only the shape bits of 4:3 headers changed; audio look-alikes did not.
-    QCOMPARE(changed, shape == 3 ? QList<qint64>() : stream.shapeBytes.mid(alreadyWide));
+    QCOMPARE(fix.headersFound, standard);
+    QCOMPARE(fix.headersWidened, wide);
+    // Each change is a shape going from 4:3 to 16:9, nothing else.
+    const QList<qint64> changed = Differences(bytes, after);
+    QCOMPARE(changed.size(), wide);
+    for (const qint64 at : changed)
+        QCOMPARE(uchar(after[at]), uchar(bytes[at] + 0x10));
+    // Run again: nothing left to widen.
+    fix = Widen(drives, after, 4096, {}, &after);
+    QCOMPARE(fix.headersWidened, 0);
 }
 
 void TestClipShape::stoppedThenFinished() {

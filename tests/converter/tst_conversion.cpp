@@ -593,12 +593,15 @@ void TestConversion::keepsTheIndexOfAClipItCannotFix_data() {
     QTest::addColumn<int>("code");
     QTest::newRow("read-only") << true << int(platform::ErrAccessDenied);
     QTest::newRow("in use") << false << int(platform::ErrSharingViolation);
+    QTest::newRow("no program stream") << false << strovan::ErrNotProgramStream;
 }
 
 void TestConversion::keepsTheIndexOfAClipItCannotFix() {
     QFETCH(bool, readOnly);
     QFETCH(int, code);
-    const TestStream stream = MakeProgramStream();
+    const bool bare = code == strovan::ErrNotProgramStream;
+    // A bare elementary stream is left as it is: its headers are no program's.
+    const TestStream stream = bare ? VideoStream() : MakeProgramStream();
     Card card;
     const QString clip = card.drives().writeFile(u"X:\\card\\PRG001\\MOV001.MOD"_qs, stream.bytes);
     card.drives().writeFile(u"X:\\card\\PRG001\\MOV001.MOI"_qs, WideIndex());
@@ -607,7 +610,7 @@ void TestConversion::keepsTheIndexOfAClipItCannotFix() {
     QFile other(clip);
     if (readOnly)
         QCOMPARE(::chmod(QFile::encodeName(clip).constData(), 0444), 0);
-    else
+    else if (!bare)
         QVERIFY(other.open(QIODevice::ReadOnly) && ::flock(other.handle(), LOCK_SH) == 0);
     card.convert(u"X:\\card"_qs);
     // Renamed, untouched, and its index file is still there for the next run.

@@ -847,18 +847,28 @@ void TestStrovanWindow::asksBeforeRenamingForeignFolders() {
 void TestStrovanWindow::endReport_data() {
     QTest::addColumn<int>("collisions");
     QTest::addColumn<QStringList>("failureLines"); // the last lines of the box
-    QTest::newRow("no failure") << 0 << QStringList{"Dates d'enregistrement rétablies : 0"};
+    QTest::addColumn<bool>("wide");                // MOVFFF.MOI says 16:9, and its clip is no video
+    QTest::newRow("no failure") << 0 << QStringList{"Dates d'enregistrement rétablies : 0"}
+                                << false;
     QTest::newRow("one failure") << 1
                                  << QStringList{"Échecs :",
-                                                "PRG0001\\MOV000.MOD : ce nom existe déjà"};
+                                                "PRG0001\\MOV000.MOD : ce nom existe déjà"}
+                                 << false;
     QTest::newRow("22 failures") << 22
                                  << QStringList{"PRG0001\\MOV013.MOD : ce nom existe déjà",
-                                                "… et 2 autres"};
+                                                "… et 2 autres"}
+                                 << false;
+    QTest::newRow("no program stream")
+        << 0
+        << QStringList{"Échecs :", "PRG0001\\MOV4095.MPG : pas une vidéo MPEG-2 en flux de "
+                                   "programme, fichier d'index MOVFFF.MOI conservé"}
+        << true;
 }
 
 void TestStrovanWindow::endReport() {
     QFETCH(int, collisions);
     QFETCH(QStringList, failureLines);
+    QFETCH(bool, wide);
     const QString prg = QStringLiteral("C:\\Camescope\\PRG001\\");
     for (int i = 0; i < collisions; ++i) {
         const QString counter = QString::number(i, 16).toUpper().rightJustified(3, u'0');
@@ -868,7 +878,8 @@ void TestStrovanWindow::endReport() {
                             "taken");
     }
     m_drives->writeFile(prg + QStringLiteral("MOVFFF.MOD"), "clip");
-    m_drives->writeFile(prg + QStringLiteral("MOVFFF.MOI"), "index");
+    m_drives->writeFile(prg + QStringLiteral("MOVFFF.MOI"),
+                        wide ? QByteArray("V6") + QByteArray(0x7E, '\0') + "\x54" : "index");
     const auto form = makeWindow();
     form->DLB->setDirectory(QStringLiteral("C:\\Camescope"));
     BoxRecorder boxes;
@@ -878,10 +889,10 @@ void TestStrovanWindow::endReport() {
     QCOMPARE(lines.mid(0, 4),
              (QStringList{"Transformation terminée dans C:\\Camescope :",
                           "Dossiers d'enregistrement renommés : 1", "Clips renommés : 1",
-                          "Fichiers d'index supprimés : 1"}));
+                          QStringLiteral("Fichiers d'index supprimés : %1").arg(wide ? 0 : 1)}));
     QCOMPARE(lines.mid(lines.size() - failureLines.size()), failureLines);
     QCOMPARE(boxes.boxes.first().icon,
-             collisions ? toolkit::BoxIcon::Warning : toolkit::BoxIcon::Information);
+             collisions || wide ? toolkit::BoxIcon::Warning : toolkit::BoxIcon::Information);
 }
 
 QTEST_MAIN(TestStrovanWindow)
