@@ -61,8 +61,8 @@ struct Save {
 
 } // namespace
 
-RootSaveOutcome SaveRoot(const QString& root, const QByteArray& autorun,
-                         const QString& suiteFolder, const QString& iconPath,
+RootSaveOutcome SaveRoot(const QString& root, const QByteArray& autorun, const QString& suiteFolder,
+                         const QString& iconPath,
                          const std::function<void(SaveStep)>& stepStarting) {
     Save save{root, suiteFolder, iconPath};
     auto start = [&](SaveStep step) {
@@ -73,9 +73,13 @@ RootSaveOutcome SaveRoot(const QString& root, const QByteArray& autorun,
     try {
         start(SaveStep::Autorun);
         int error = platform::NoError;
-        const platform::Folder rootFolder = platform::Folder::open(root, &error);
+        platform::Folder rootFolder = platform::Folder::open(root, &error);
         if (!rootFolder.isOpen())
             throw platform::IoError(error);
+        // Each name written is looked for without regard to case: one reading
+        // of a large root for the whole save, kept current between its writes
+        // (the look for stale files below is that reading).
+        rootFolder.watchNames();
         // What an earlier save killed on the way left must not reach the disc.
         rootFolder.removeStaleReplacements();
         WriteAutorunInf(rootFolder, autorun);

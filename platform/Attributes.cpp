@@ -10,8 +10,15 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <linux/msdos_fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/syscall.h>
 #include <sys/xattr.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -19,19 +26,152 @@ namespace {
 
 constexpr std::uint32_t KeptInXattr = AttrHidden | AttrSystem;
 
+// Reading an extended attribute relative to a folder's descriptor came with
+// Linux 6.13; the C library may not name it yet (the number is the same on
+// every architecture).
+#ifdef SYS_getxattrat
+constexpr long GetXattrAt = SYS_getxattrat;
+#else
+constexpr long GetXattrAt = 464;
+#endif
+struct XattrArgs {
+    std::uint64_t value;
+    std::uint32_t size;
+    std::uint32_t flags;
+};
+
+FatVolumeHook& fatHook() {
+    static FatVolumeHook hook;
+    return hook;
+}
+
+bool onFatVolume(int fd) {
+    if (fatHook().isFat)
+        return fatHook().isFat(fd);
+    struct statfs fs;
+    return ::fstatfs(fd, &fs) == 0 && fs.f_type == MSDOS_SUPER_MAGIC;
+}
+
+// The hidden and system bits of the FAT entry open as fd.
+std::uint32_t fatBits(int fd) {
+    std::uint32_t bits = 0;
+    const int failure = fatHook().readBits ? fatHook().readBits(fd, &bits)
+                        : ::ioctl(fd, FAT_IOCTL_GET_ATTRIBUTES, &bits) == 0 ? 0
+                                                                            : errno;
+    if (failure != 0)
+        return 0;
+    return (bits & ATTR_HIDDEN ? std::uint32_t(AttrHidden) : 0u) |
+           (bits & ATTR_SYS ? std::uint32_t(AttrSystem) : 0u);
+}
+
+// FAT bits of the entry name of the folder at (at, name); never waits on a
+// device or pipe, which FAT does not hold anyway.
+std::uint32_t fatBitsAt(int at, const char* name, bool followLinks) {
+    const int fd = ::openat(
+        at, name, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | (followLinks ? 0 : O_NOFOLLOW));
+    if (fd < 0)
+        return 0;
+    const std::uint32_t bits = fatBits(fd);
+    ::close(fd);
+    return bits;
+}
+
+std::uint32_t parsedBits(const char* text, ssize_t n) {
+    if (n <= 0)
+        return 0;
+    char copy[32];
+    std::memcpy(copy, text, size_t(n));
+    copy[n] = 0;
+    return std::uint32_t(std::strtoul(copy, nullptr, 16)) & KeptInXattr;
+}
+
 } // namespace
+
+void setFatVolumeHook(FatVolumeHook hook) {
+    fatHook() = std::move(hook);
+}
 
 namespace host {
 
-// Hidden and system bits kept in the extended attribute, as text "0x%x".
+// Hidden and system bits of the file at host: the extended attribute's text
+// "0x%x", or on a FAT volume its attribute bits.
 std::uint32_t xattrBits(const QByteArray& host, bool followLinks) {
-    char text[32] = {};
+    char text[32];
     const ssize_t n = followLinks ? ::getxattr(host.constData(), DosAttribName, text, 31)
                                   : ::lgetxattr(host.constData(), DosAttribName, text, 31);
-    if (n <= 0)
+    // No extended attributes here: a FAT volume keeps its own bits. (A test's
+    // stand-in for one lies on a file system that keeps them.)
+    if ((n < 0 && (errno == ENOTSUP || errno == EOPNOTSUPP)) || fatHook().isFat) {
+        const int fd = ::open(host.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY |
+                                                    (followLinks ? 0 : O_NOFOLLOW));
+        const bool fat = fd >= 0 && onFatVolume(fd);
+        const std::uint32_t bits = fat ? fatBits(fd) : 0;
+        if (fd >= 0)
+            ::close(fd);
+        if (fat || n < 0)
+            return bits;
+    }
+    return parsedBits(text, n);
+}
+
+HiddenSystemReader::Store HiddenSystemReader::store(int dirFd) {
+    if (m_store == Store::Unknown)
+        m_store = onFatVolume(dirFd) ? Store::Fat : Store::Xattr;
+    return m_store;
+}
+
+bool HiddenSystemReader::keeps(int dirFd) {
+    if (store(dirFd) == Store::Xattr) {
+        // Asked of the folder itself; a folder open O_PATH cannot say (EBADF).
+        char text[32];
+        if (::fgetxattr(dirFd, DosAttribName, text, sizeof text - 1) < 0 &&
+            (errno == ENOTSUP || errno == EOPNOTSUPP))
+            m_store = Store::None;
+    }
+    return m_store != Store::None;
+}
+
+std::uint32_t HiddenSystemReader::read(int dirFd, const char* name, bool followLinks) {
+    switch (store(dirFd)) {
+    case Store::Fat:
+        // The entry itself is opened: O_PATH carries no ioctl. An empty name
+        // is the folder.
+        if (!*name)
+            return fatBits(dirFd);
+        return fatBitsAt(dirFd, name, followLinks);
+    case Store::None:
         return 0;
-    text[n] = 0;
-    return std::uint32_t(std::strtoul(text, nullptr, 16)) & KeptInXattr;
+    default:
+        return fromXattr(dirFd, name, followLinks);
+    }
+}
+
+std::uint32_t HiddenSystemReader::fromXattr(int dirFd, const char* name, bool followLinks) {
+    char text[32];
+    ssize_t n = -1;
+    if (m_store == Store::Xattr) {
+        XattrArgs args{std::uint64_t(reinterpret_cast<std::uintptr_t>(text)), 31, 0};
+        const unsigned flags =
+            (followLinks ? 0 : AT_SYMLINK_NOFOLLOW) | (*name ? 0 : AT_EMPTY_PATH);
+        n = ::syscall(GetXattrAt, dirFd, name, flags, DosAttribName, &args, sizeof args);
+        if (n < 0 && (errno == ENOSYS || errno == EPERM))
+            m_store = Store::ProcPath; // an older kernel, or a filter that does not know it
+    }
+    if (m_store == Store::ProcPath) {
+        // The folder reached through its descriptor: one short lookup, not
+        // the folder's whole path.
+        char path[320];
+        if (std::snprintf(path, sizeof path, "/proc/self/fd/%d/%s", dirFd, name) >=
+            int(sizeof path))
+            return 0; // no name of one entry is that long
+        n = followLinks ? ::getxattr(path, DosAttribName, text, 31)
+                        : ::lgetxattr(path, DosAttribName, text, 31);
+    }
+    if (n < 0 && (errno == ENOTSUP || errno == EOPNOTSUPP)) {
+        m_store = Store::None; // the rest of the folder would answer the same
+        return 0;
+    }
+    return parsedBits(text, n);
 }
 
 std::uint32_t attributesFromStat(const struct stat& st) {

@@ -14,20 +14,20 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <string>
+#include <sys/inotify.h>
 #include <sys/stat.h>
-#include <sys/xattr.h>
 #include <unistd.h>
+#include <unordered_set>
 
 namespace platform {
 
 using host::attributesFromStat;
 using host::deleteAt;
 using host::dotName;
-using host::DosAttribName;
 using host::plainName;
 using host::renameNoReplace;
 using host::upperUnit;
-using host::xattrBits;
 
 namespace {
 
@@ -100,7 +100,8 @@ Folder::~Folder() {
 
 Folder::Folder(Folder&& other) noexcept
     : m_fd(std::exchange(other.m_fd, -1)), m_hostPath(std::move(other.m_hostPath)),
-      m_driveRoot(other.m_driveRoot), m_readable(other.m_readable) {}
+      m_driveRoot(other.m_driveRoot), m_readable(other.m_readable),
+      m_hiddenSystem(other.m_hiddenSystem), m_names(std::move(other.m_names)) {}
 
 Folder& Folder::operator=(Folder&& other) noexcept {
     if (this != &other) {
@@ -108,6 +109,8 @@ Folder& Folder::operator=(Folder&& other) noexcept {
             ::close(m_fd);
         m_fd = std::exchange(other.m_fd, -1);
         m_hostPath = std::move(other.m_hostPath);
+        m_hiddenSystem = other.m_hiddenSystem;
+        m_names = std::move(other.m_names);
         m_driveRoot = other.m_driveRoot;
         m_readable = other.m_readable;
     }
@@ -120,7 +123,8 @@ Folder Folder::open(const QString& path, int* error) {
     const QString full = winpath::withoutTrailingBackslash(absolutePath(path));
     const QString host = toHostPath(full, &err);
     if (!host.isEmpty()) {
-        folder.m_fd = openFolder(AT_FDCWD, QFile::encodeName(host).constData(), 0, &folder.m_readable);
+        folder.m_fd =
+            openFolder(AT_FDCWD, QFile::encodeName(host).constData(), 0, &folder.m_readable);
         if (folder.m_fd < 0)
             err = errno == ENOENT ? ErrPathNotFound : winErrorFromErrno(errno);
     }
@@ -175,7 +179,6 @@ QList<DirEntry> Folder::read(const QString& mask, bool kindsOnly, bool foldersOn
             *error = winErrorFromErrno(errno);
         return entries;
     }
-    const QByteArray hostPrefix = QFile::encodeName(m_hostPath) + '/';
     const int failure = readEntries(fd, [&](const char* raw, unsigned char type) {
         if (dotName(raw))
             return;
@@ -199,7 +202,7 @@ QList<DirEntry> Folder::read(const QString& mask, bool kindsOnly, bool foldersOn
         } else {
             entry.attributes = attributesFromStat(st);
             if (!kindsOnly)
-                entry.attributes |= xattrBits(hostPrefix + raw, false);
+                entry.attributes |= m_hiddenSystem.read(m_fd, raw, false);
         }
         if (foldersOnly && !entry.isFolder())
             return;
@@ -226,8 +229,8 @@ QList<DirEntry> Folder::list(const QString& mask, int* error, bool kindsOnly) co
         *error = err;
     if (err != NoError)
         return entries;
-    std::sort(entries.begin(), entries.end(),
-              [](const DirEntry& a, const DirEntry& b) { return ntfsLess(a.name, b.name); });
+    sortOnKeys(
+        entries, [](const DirEntry& e) -> const QString& { return e.name; }, ntfsKey);
     if (!m_driveRoot) {
         QList<DirEntry> dots;
         for (const QString& dot : {QStringLiteral("."), QStringLiteral("..")})
@@ -243,16 +246,13 @@ QList<DirEntry> Folder::listUnsorted(bool foldersOnly, int* error) const {
 }
 
 bool Folder::keepsHiddenSystem() const {
-    char text[32];
-    // Asked of the folder itself; a folder open O_PATH cannot say (EBADF).
-    return !(isOpen() && ::fgetxattr(m_fd, DosAttribName, text, sizeof text - 1) < 0 &&
-             (errno == ENOTSUP || errno == EOPNOTSUPP));
+    return !isOpen() || m_hiddenSystem.keeps(m_fd);
 }
 
 std::uint32_t Folder::hiddenSystem(const QString& name) const {
     if (!isOpen() || !plainName(name))
         return 0;
-    return xattrBits(QFile::encodeName(m_hostPath + u'/' + name), false);
+    return m_hiddenSystem.read(m_fd, encodedName(name).constData(), false);
 }
 
 int Folder::moveEntry(const QString& from, const QString& to) {
@@ -278,42 +278,146 @@ int Folder::deleteEntry(const QString& name) {
     return deleteAt(m_fd, encodedName(name).constData());
 }
 
+// One reading of a folder's names, kept current by inotify: names added
+// since are in added, names removed since in removed (a name both listed and
+// added again is in both lists; the listing's copy is then passed over).
+struct Folder::NameWatch {
+    int notices = -1;
+    bool listed = false;
+    std::string listing; // the names, each ending in a NUL
+    std::unordered_set<std::string> added, removed;
+
+    ~NameWatch() {
+        if (notices >= 0)
+            ::close(notices);
+    }
+
+    void relist(int folderFd) {
+        drain(); // what came before is in the new reading
+        listing.clear();
+        added.clear();
+        removed.clear();
+        const int fd = ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        listed = fd >= 0 && readEntries(fd, [&](const char* raw, unsigned char) {
+                                if (!dotName(raw))
+                                    listing.append(raw, std::strlen(raw) + 1);
+                            }) == 0;
+        if (fd >= 0)
+            ::close(fd);
+    }
+
+    // Applies the notices that came since; false when some were lost (the
+    // queue overflowed) or the folder itself is gone, so that only a new
+    // reading is right.
+    bool drain() {
+        alignas(inotify_event) char buffer[16 * 1024];
+        bool whole = true;
+        for (;;) {
+            const ssize_t n = ::read(notices, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return whole && !(n < 0 && errno != EAGAIN);
+            for (ssize_t at = 0; at < n;) {
+                const auto* e = reinterpret_cast<const inotify_event*>(buffer + at);
+                at += ssize_t(sizeof(inotify_event) + e->len);
+                if (e->mask & (IN_Q_OVERFLOW | IN_IGNORED | IN_DELETE_SELF))
+                    whole = false;
+                if (!e->len)
+                    continue;
+                std::string entry(e->name);
+                if (e->mask & (IN_CREATE | IN_MOVED_TO)) {
+                    removed.erase(entry);
+                    added.insert(std::move(entry));
+                } else if (e->mask & (IN_DELETE | IN_MOVED_FROM)) {
+                    added.erase(entry);
+                    removed.insert(std::move(entry));
+                }
+            }
+        }
+    }
+
+    // Calls take(raw) for every name the folder holds now.
+    template <typename Take> bool forEach(int folderFd, Take&& take) {
+        if (!listed || !drain())
+            relist(folderFd);
+        if (!listed)
+            return false;
+        for (const char* raw = listing.data(); raw < listing.data() + listing.size();
+             raw += std::strlen(raw) + 1)
+            if (removed.empty() || !removed.count(raw))
+                take(raw);
+        for (const std::string& raw : added)
+            take(raw.c_str());
+        return true;
+    }
+};
+
+void Folder::NameWatchEnd::operator()(NameWatch* watch) const {
+    delete watch;
+}
+
+void Folder::watchNames() {
+    if (!isOpen() || m_names)
+        return;
+    std::unique_ptr<NameWatch, NameWatchEnd> watch(new NameWatch);
+    watch->notices = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (watch->notices < 0)
+        return;
+    // The folder as this handle holds it, wherever its path leads now.
+    const std::string self = "/proc/self/fd/" + std::to_string(m_fd);
+    if (::inotify_add_watch(watch->notices, self.c_str(),
+                            IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF |
+                                IN_ONLYDIR) < 0)
+        return;
+    m_names = std::move(watch);
+}
+
 QString Folder::entryName(const QString& name) const {
     const QByteArray exact = QFile::encodeName(name);
     struct stat st;
     if (!isOpen() || !plainName(name) ||
         ::fstatat(m_fd, exact.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0)
         return name;
-    const int listFd = ::openat(m_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR* dir = listFd >= 0 ? ::fdopendir(listFd) : nullptr;
-    if (!dir) {
-        if (listFd >= 0)
-            ::close(listFd);
-        return name;
-    }
     auto ascii = [](const char* bytes, size_t size) {
         return std::all_of(bytes, bytes + size, [](char c) { return (c & 0x80) == 0; });
     };
     const bool asciiName = ascii(exact.constData(), size_t(exact.size()));
     QString found;
-    while (const dirent* d = ::readdir(dir)) {
+    auto consider = [&](const char* raw) {
         // Two ASCII names are compared as they are, without decoding: a big
         // folder costs one pass over its names.
-        const size_t size = std::strlen(d->d_name);
-        if (asciiName && ascii(d->d_name, size) &&
+        const size_t size = std::strlen(raw);
+        if (asciiName && ascii(raw, size) &&
             (size != size_t(exact.size()) ||
-             !std::equal(d->d_name, d->d_name + size, exact.constData(), [](char a, char b) {
+             !std::equal(raw, raw + size, exact.constData(), [](char a, char b) {
                  return upperUnit(QChar(a)) == upperUnit(QChar(b));
              })))
-            continue;
-        const QString candidate = QFile::decodeName(d->d_name);
+            return;
+        const QString candidate = QFile::decodeName(raw);
         if (!dotName(candidate) && !candidate.contains(u'\\') &&
             candidate.compare(name, Qt::CaseInsensitive) == 0 &&
             (found.isEmpty() || ntfsLess(candidate, found)))
             found = candidate;
-    }
-    ::closedir(dir);
+    };
+    forEachName(consider);
     return found.isEmpty() ? name : found;
+}
+
+bool Folder::forEachName(const std::function<void(const char*)>& take) const {
+    if (!isOpen())
+        return false;
+    if (m_names && m_names->forEach(m_fd, take))
+        return true;
+    const int listFd = ::openat(m_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listFd < 0)
+        return false;
+    const int failure = readEntries(listFd, [&](const char* raw, unsigned char) {
+        if (!dotName(raw))
+            take(raw);
+    });
+    ::close(listFd);
+    return failure == 0;
 }
 
 std::uint32_t Folder::entryAttributes(const QString& name) const {
@@ -322,7 +426,7 @@ std::uint32_t Folder::entryAttributes(const QString& name) const {
     if (!isOpen() || !plainName(name) || ::fstatat(m_fd, n.constData(), &st, 0) != 0)
         return InvalidAttributes;
     std::uint32_t attributes =
-        attributesFromStat(st) | xattrBits(QFile::encodeName(m_hostPath) + '/' + n, true);
+        attributesFromStat(st) | m_hiddenSystem.read(m_fd, n.constData(), true);
     if (name.startsWith(u'.'))
         attributes |= AttrHidden;
     return attributes;

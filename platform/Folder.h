@@ -7,6 +7,8 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 
 namespace platform {
 
@@ -76,6 +78,12 @@ public:
     // entry exists, else the entry equal to it without regard to case (the
     // first in listing order), else name itself. Reads the folder at most once.
     QString entryName(const QString& name) const;
+    // From now on entryName reads the folder once, at its first need, and
+    // keeps that reading current through the file system's notices of names
+    // added and removed, by whoever adds or removes them: a series of writes
+    // into a large folder lists it once. Without notices (none left to this
+    // user, say) entryName reads the folder each time, as before.
+    void watchNames();
     // Attributes of the entry named exactly name, as fileAttributes gives them
     // (a link followed); InvalidAttributes when there is none.
     std::uint32_t entryAttributes(const QString& name) const;
@@ -90,12 +98,23 @@ public:
 
 private:
     friend class Replacement;
+    // Calls take with the host name of every entry but "." and ".." (through
+    // the watched reading when names are watched); false when the folder
+    // cannot be read.
+    bool forEachName(const std::function<void(const char*)>& take) const;
     QList<DirEntry> read(const QString& mask, bool kindsOnly, bool foldersOnly, int* error) const;
+
+    struct NameWatch;
+    struct NameWatchEnd {
+        void operator()(NameWatch* watch) const;
+    };
 
     int m_fd = -1; // open for reading, or O_PATH when the folder may not be read
     QString m_hostPath;
     bool m_driveRoot = false;
     bool m_readable = false;
+    mutable host::HiddenSystemReader m_hiddenSystem; // learns the folder's file system once
+    mutable std::unique_ptr<NameWatch, NameWatchEnd> m_names;
 };
 
 } // namespace platform

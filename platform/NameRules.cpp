@@ -70,6 +70,15 @@ bool ntfsLess(const QString& a, const QString& b) {
     return a.size() != b.size() ? a.size() < b.size() : a < b;
 }
 
+QString ntfsKey(const QString& name) {
+    QString key(name.size(), Qt::Uninitialized);
+    const QChar* in = name.constData();
+    char16_t* out = reinterpret_cast<char16_t*>(key.data());
+    for (qsizetype i = 0, n = name.size(); i < n; ++i)
+        out[i] = upperUnit(in[i]);
+    return key;
+}
+
 bool matchesWildcard(const QString& name, const QString& pattern) {
     if (pattern == u"*.*" || pattern == u"*")
         return true;

@@ -48,8 +48,8 @@ QByteArray nameUnnamed(int fd, int dirFd) {
     for (int i = 0; i < 1000; ++i) {
         const QByteArray temporary =
             "~" + QByteArray::number(::getpid()) + "-" + QByteArray::number(i) + ".tmp";
-        if (::linkat(AT_FDCWD, self.constData(), dirFd, temporary.constData(),
-                     AT_SYMLINK_FOLLOW) == 0)
+        if (::linkat(AT_FDCWD, self.constData(), dirFd, temporary.constData(), AT_SYMLINK_FOLLOW) ==
+            0)
             return temporary;
         if (errno != EEXIST)
             return {};
@@ -67,27 +67,19 @@ void setReplacementHookForTests(std::function<void(ReplacementStep)> hook) {
 int Folder::removeStaleReplacements() const {
     if (!isOpen() || !m_readable)
         return 0;
-    const int listFd = ::openat(m_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR* dir = listFd >= 0 ? ::fdopendir(listFd) : nullptr;
-    if (!dir) {
-        if (listFd >= 0)
-            ::close(listFd);
-        return 0;
-    }
     int removed = 0;
-    while (const dirent* d = ::readdir(dir)) {
-        const pid_t owner = temporaryNameOwner(d->d_name);
+    forEachName([&](const char* name) {
+        const pid_t owner = temporaryNameOwner(name);
         struct stat st;
         // Only this user's plain files, and only when their process is gone:
         // a replacement still being written elsewhere keeps its file.
-        if (owner <= 0 || ::fstatat(m_fd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+        if (owner <= 0 || ::fstatat(m_fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
             !S_ISREG(st.st_mode) || st.st_uid != ::getuid() || owner == ::getpid() ||
             ::kill(owner, 0) == 0 || errno != ESRCH)
-            continue;
-        if (::unlinkat(m_fd, d->d_name, 0) == 0)
+            return;
+        if (::unlinkat(m_fd, name, 0) == 0)
             ++removed;
-    }
-    ::closedir(dir);
+    });
     return removed;
 }
 

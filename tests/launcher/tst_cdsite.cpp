@@ -1,5 +1,7 @@
 #include "common/SuiteInfo.h"
 #include "common/SuiteLayout.h"
+#include "launcher/AutorunInf.h"
+#include "launcher/RootSave.h"
 #include "launcher/u_CdSite.h"
 #include "platform/Drives.h"
 #include "platform/FileSystem.h"
@@ -19,6 +21,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QStringEncoder>
@@ -249,6 +252,54 @@ private slots:
                                           "disque virtuel et il doit "));
         QCOMPARE(lines[6], QStringLiteral(" <Voir et enregistrer la racine du disque virtuel>"));
         QCOMPARE(m_form->FLB()->mask(), QStringLiteral("*.htm*"));
+    }
+
+    // Another program changes the root while the save is between two of its
+    // writes: the save reads the root once, yet finds what is there then.
+    void saveSeesTheRootAsItIsAtEachStep_data() {
+        QTest::addColumn<int>("step");
+        QTest::addColumn<QString>("before"); // a name at the root before the save
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("written");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("program named in capitals meanwhile")
+            << int(pelmora::SaveStep::Program) << ""
+            << "printf old > ZOLVEX.EXE"
+            << "ZOLVEX.EXE" << ProgramBytes;
+        QTest::newRow("the user's icon written meanwhile") << int(pelmora::SaveStep::Icon) << ""
+                                                           << "printf user > SITE.ICO"
+                                                           << "SITE.ICO" << QByteArray("user");
+        QTest::newRow("the user's icon moved away meanwhile")
+            << int(pelmora::SaveStep::Icon) << "SITE.ICO"
+            << "mv SITE.ICO site"
+            << "site.ico" << SiteIcon;
+    }
+    void saveSeesTheRootAsItIsAtEachStep() {
+        QFETCH(int, step);
+        QFETCH(QString, before);
+        QFETCH(QString, command);
+        QFETCH(QString, written);
+        QFETCH(QByteArray, bytes);
+        if (!before.isEmpty())
+            m_drives->writeFile(QStringLiteral("X:\\") + before, "user");
+        const QByteArray text = pelmora::AutorunBytes(
+            pelmora::AutorunLines(QStringLiteral("C:\\Pelmora\\ico\\site.ico"), "index.htm"));
+        const pelmora::RootSaveOutcome outcome = pelmora::SaveRoot(
+            QStringLiteral("X:\\"), text, SuiteFolder, QStringLiteral("C:\\Pelmora\\ico\\site.ico"),
+            [&](pelmora::SaveStep starting) {
+                if (int(starting) != step)
+                    return;
+                QProcess other;
+                other.setWorkingDirectory(m_root);
+                other.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), command});
+                QVERIFY(other.waitForFinished() && other.exitCode() == 0);
+            });
+        QVERIFY(outcome.saved());
+        QCOMPARE(rootFile(written), bytes);
+        // Nothing written beside it under another case.
+        const QStringList names = QDir(m_root).entryList(QDir::Files | QDir::Hidden);
+        QCOMPARE(names.filter(written, Qt::CaseInsensitive), QStringList{written});
+        QCOMPARE(names.filter(QStringLiteral("zolvex.exe"), Qt::CaseInsensitive).size(), 1);
     }
 
     void saveWritesTheRootFilesByteForByte_data() {

@@ -16,9 +16,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QStringEncoder>
 #include <QTest>
 
+#include <cerrno>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 
@@ -132,6 +134,54 @@ private slots:
         QCOMPARE(uint(fileAttributes(winPath)), expected);
         QCOMPARE(fileExists(winPath), expected != Invalid && !(expected & AttrDirectory));
         QCOMPARE(folderExists(winPath), expected != Invalid && (expected & AttrDirectory));
+    }
+
+    // A FAT card keeps hidden and system as its own bits, read through the
+    // seam (0x02 hidden, 0x04 system, 0x20 archive as the card sets it). The
+    // extended attribute of the folder under the test's card does not count.
+    void fatAttributes_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<uint>("fatBits");
+        QTest::addColumn<uint>("expected");
+        QTest::newRow("plain") << "MOV001.MOD" << 0x20u << uint(AttrArchive);
+        QTest::newRow("hidden") << "MOV002.MOD" << 0x22u << uint(AttrHidden | AttrArchive);
+        QTest::newRow("system") << "MGR_INFO" << 0x04u << uint(AttrSystem | AttrArchive);
+        QTest::newRow("hidden folder") << "PRG001" << 0x12u << uint(AttrHidden | AttrDirectory);
+        QTest::newRow("unreadable bits") << "MOV003.MOD" << 0xFFFFFFFFu << uint(AttrArchive);
+    }
+    void fatAttributes() {
+        QFETCH(QString, name);
+        QFETCH(uint, fatBits);
+        QFETCH(uint, expected);
+        TempDrives drives;
+        const QString card = drives.addDrive(u'K');
+        const QString host = name == u"PRG001" ? drives.makeFolder("K:\\SD_VIDEO\\" + name)
+                                               : drives.writeFile("K:\\SD_VIDEO\\" + name, "m");
+        setDosAttrib(host, "0x6"); // not the card's: ignored
+        auto pathOf = [](int fd) {
+            return QFile::symLinkTarget(QStringLiteral("/proc/self/fd/%1").arg(fd));
+        };
+        int asked = 0;
+        setFatVolumeHook({[&](int fd) { return pathOf(fd).startsWith(card); },
+                          [&](int fd, std::uint32_t* bits) {
+                              ++asked;
+                              if (pathOf(fd) != host)
+                                  return ENOENT;
+                              *bits = fatBits;
+                              return fatBits == 0xFFFFFFFFu ? EIO : 0;
+                          }});
+        const auto restore = qScopeGuard([] { setFatVolumeHook({}); });
+
+        const QString path = "K:\\SD_VIDEO\\" + name;
+        QCOMPARE(uint(fileAttributes(path)), expected);
+        const QList<DirEntry> listed = listFolder("K:\\SD_VIDEO\\*.*");
+        QCOMPARE(listed.size(), 3);
+        QCOMPARE(uint(listed.last().attributes), expected);
+        const Folder folder = Folder::open("K:\\SD_VIDEO");
+        QVERIFY(folder.keepsHiddenSystem());
+        QCOMPARE(uint(folder.hiddenSystem(name)), expected & (AttrHidden | AttrSystem));
+        QCOMPARE(uint(folder.entryAttributes(name)), expected);
+        QCOMPARE(asked, 4); // each reader went to the card
     }
 
     void setAttributes() {

@@ -91,6 +91,8 @@ private slots:
     void fileListShowsNormalFilesOnly();
     void fileListMasks_data();
     void fileListMasks();
+    void fileListOrder_data();
+    void fileListOrder();
     void fileEditFollowsSelection();
     void fileListRefreshMakesFolderCurrent();
     void tenThousandFiles();
@@ -261,6 +263,34 @@ void TestFolderSelectors::fileListShowsNormalFilesOnly() {
     if (!systemKept) // a file system without extended attributes keeps no system bit
         expected.insert(3, QStringLiteral("Systeme.dat"));
     QCOMPARE(texts(flb), expected);
+}
+
+void TestFolderSelectors::fileListOrder_data() {
+    QTest::addColumn<QStringList>("order");
+    // Without regard to case, each code point folded on its own and compared
+    // by UTF-16 code units; names equal that way by their own code units.
+    QTest::newRow("case") << QStringList{"A.htm", "a.htm", "B.HTM", "b.htm"};
+    QTest::newRow("punctuation, not as NTFS")
+        << QStringList{"[1].htm", "_x.htm", "a.htm", "Z.htm", "~.htm"};
+    QTest::newRow("accents") << QStringList{"Eau.htm", "zèbre.htm", "éa.htm", "École.htm",
+                                            "école.htm", "Ωmega.htm", "ωmega.htm"};
+    // U+10400 folds to U+10428; both, as surrogates, come before U+FF41.
+    QTest::newRow("beyond the BMP")
+        << QStringList{"z.htm", QString::fromUcs4(U"\U00010400.htm"),
+                       QString::fromUcs4(U"\U00010428.htm"), QString::fromUcs4(U"\uFF41.htm")};
+}
+
+// The file list's order, whatever order the folder gives its names in.
+void TestFolderSelectors::fileListOrder() {
+    QFETCH(QStringList, order);
+    QStringList shuffled = order;
+    std::reverse(shuffled.begin(), shuffled.end());
+    std::swap(shuffled.first(), shuffled[shuffled.size() / 2]);
+    for (const QString& name : shuffled)
+        m_drives->writeFile(QStringLiteral("X:\\Tri\\") + name, "x");
+    FileListBox flb;
+    flb.setDirectory(QStringLiteral("X:\\Tri"));
+    QCOMPARE(texts(flb), order);
 }
 
 void TestFolderSelectors::fileListMasks_data() {
