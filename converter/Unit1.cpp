@@ -5,13 +5,14 @@
 #include "converter/CamcorderName.h"
 #include "converter/Conversion.h"
 #include "converter/ConversionRun.h"
+#include "converter/StartPlace.h"
 #include "converter/uRetour.h"
 #include "platform/Errors.h"
-#include "platform/Ini.h"
 #include "platform/Process.h"
 #include "platform/WorkingFolder.h"
 #include "toolkit/Cursors.h"
 #include "toolkit/Documents.h"
+#include "toolkit/DrivesWindow.h"
 #include "toolkit/FocusFrame.h"
 #include "toolkit/FolderSelectors.h"
 #include "toolkit/Jpeg.h"
@@ -47,16 +48,26 @@ const QString Menu = QStringLiteral("Menu");
 const QString Fermer = QStringLiteral("&Fermer");
 const QString Repertoire = QStringLiteral("Répertoire ");
 const QString Fichier = QStringLiteral("Fichier");
-const QString SettingsFile = suite::below(suite::SettingsFile);
-const QString SettingsSection = suite::name(suite::SettingsSection);
-const QString SettingsKey = suite::name(suite::SettingsKey);
+const QString Lecteurs = QStringLiteral("&Lecteurs");
+const QString LecteursHint =
+    QStringLiteral("Donner une lettre à un dossier, choisir le disque virtuel");
 const QString HelpDocument = suite::below(suite::ConverterHelpDocument);
 const QString NothingIn = QStringLiteral("Rien à transformer dans %1");
+const QString ForeignHeadOne =
+    QStringLiteral("Dans « %1 », ce dossier ne vient pas d'un caméscope :");
 const QString ForeignHead =
     QStringLiteral("Dans « %1 », ces dossiers ne viennent pas d'un caméscope :");
 const QString ForeignMore = QStringLiteral("… et %1 autres");
-const QString ForeignQuestion = QStringLiteral(
-    "Ils seraient renommés eux aussi (« %1 » deviendrait « %2 »). Les renommer quand même ?");
+const QString ForeignQuestionOne =
+    QStringLiteral("Il serait renommé lui aussi (« %1 » deviendrait « %2 »). Le renommer quand "
+                   "même ? « Non » le laisse tel quel et transforme le reste.");
+const QString ForeignQuestion =
+    QStringLiteral("Ils seraient renommés eux aussi (« %1 » deviendrait « %2 »). Les renommer "
+                   "quand même ? « Non » les laisse tels quels et transforme le reste.");
+const QString NothingElseOne =
+    QStringLiteral("Rien d'autre à transformer dans %1 : le dossier %2 reste tel quel.");
+const QString NothingElse =
+    QStringLiteral("Rien d'autre à transformer dans %1 : les dossiers %2 restent tels quels.");
 const QString ProgressRename = QStringLiteral("Renommage des clips : %1");
 const QString ProgressWiden = QStringLiteral("Passage en 16:9 : %1");
 const QString ProgressCount = QStringLiteral("Clip %1 sur %2");
@@ -86,11 +97,33 @@ QFont tahoma(int pixelSize, bool bold = false) {
 
 } // namespace
 
+toolkit::VirtualDriveSetting VirtualDriveSetting() {
+    return {suite::name(suite::SettingsFile), suite::name(suite::SettingsSection),
+            suite::name(suite::SettingsKey)};
+}
+
 TForm1::TForm1(const QString& startFolder, QWidget* parent)
     : QWidget(parent), m_startFolder(startFolder), m_run(this) {
     initStrovanPictures();
     createControls();
     FormCreate();
+    // Installed, the converter's own folder holds nothing to convert.
+    if (toolkit::isSystemFolder(m_startFolder))
+        OpenOnUserFiles();
+}
+
+void TForm1::OpenOnUserFiles() {
+    m_openedOnUserFiles = true;
+    // The card or the videos folder is where the user wants to be: the
+    // virtual disk is not preselected over it.
+    m_activated = true;
+    const QString folder = UserStartFolder();
+    toolkit::runGuarded([&] { DLB->setDirectory(folder); }, this);
+}
+
+void TForm1::BtLecteursClick() {
+    toolkit::DrivesWindow drives(VirtualDriveSetting(), ParentFolder(m_startFolder), this);
+    drives.exec();
 }
 
 void TForm1::createControls() {
@@ -195,6 +228,14 @@ void TForm1::createControls() {
     connect(Label5, &toolkit::LinkLabel::clicked, this, &TForm1::Label5Click);
     connect(Label6, &toolkit::LinkLabel::clicked, this, &TForm1::Label6Click);
 
+    // Below "Aide", above the folder's name: the free room among the buttons
+    // that are not the conversion's.
+    BtLecteurs = new QPushButton(text::Lecteurs, this);
+    BtLecteurs->setObjectName(QStringLiteral("BtLecteurs"));
+    BtLecteurs->setToolTip(text::LecteursHint);
+    toolkit::place(BtLecteurs, 488, 167, 81, 27);
+    toolkit::setColours(BtLecteurs, Navy, toolkit::ButtonFace);
+    connect(BtLecteurs, &QPushButton::clicked, this, &TForm1::BtLecteursClick);
     // Screen readers name each field by its label, or by what it holds.
     Label2->setBuddy(DLB);
     Label3->setBuddy(Edit1);
@@ -205,9 +246,9 @@ void TForm1::createControls() {
     FLB->setAccessibleName(QStringLiteral("Fichiers"));
 
     // Reading order: the selectors column by column, then the buttons left
-    // to right, the file name and the two addresses.
-    const QList<QWidget*> order{DCB,    DLB,     FLB,   BtAction, BtAide,
-                                BtMenu, BitBtn1, Edit1, Label5,   Label6};
+    // to right and the one below them, the file name and the two addresses.
+    const QList<QWidget*> order{DCB,     DLB,        FLB,   BtAction, BtAide, BtMenu,
+                                BitBtn1, BtLecteurs, Edit1, Label5,   Label6};
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
     DCB->setFocus();
@@ -226,9 +267,8 @@ void TForm1::FormActivate() {
     if (m_activated || m_activating)
         return;
     m_activating = true;
-    const QString settings = ParentFolder(m_startFolder) + text::SettingsFile;
     const QString designation =
-        platform::readIniString(settings, text::SettingsSection, text::SettingsKey);
+        toolkit::readVirtualDrive(VirtualDriveSetting(), ParentFolder(m_startFolder));
     bool done = false;
     toolkit::runGuarded(
         [&] {
@@ -280,9 +320,21 @@ void TForm1::convertSelectedFolder() {
         toolkit::showPlainMessage(text::NothingIn.arg(folder), this);
         return;
     }
-    if (!plan.foreign.isEmpty() && !confirmForeignFolders(folder, plan.foreign))
-        return;
-    const ConversionReport report = runConversion(std::move(selected), plan.clips);
+    // "Non" leaves the folders it names as they are, and only those.
+    QStringList leaveAlone;
+    int clips = plan.clips;
+    if (!plan.foreign.isEmpty() && !confirmForeignFolders(folder, plan.foreign)) {
+        if (!plan.anythingBesideForeign) {
+            toolkit::showPlainMessage((plan.foreign.size() == 1 ? text::NothingElseOne
+                                                                : text::NothingElse)
+                                          .arg(folder, QuotedNames(plan.foreign)),
+                                      this);
+            return;
+        }
+        leaveAlone = plan.foreign;
+        clips = plan.clipsBesideForeign;
+    }
+    const ConversionReport report = runConversion(std::move(selected), clips, leaveAlone);
     DLB->refresh();
     FLB->refresh();
     showReport(folder, report);
@@ -291,12 +343,14 @@ void TForm1::convertSelectedFolder() {
 }
 
 bool TForm1::confirmForeignFolders(const QString& folder, const QStringList& foreign) {
-    QStringList lines{text::ForeignHead.arg(folder)};
+    const bool one = foreign.size() == 1;
+    QStringList lines{(one ? text::ForeignHeadOne : text::ForeignHead).arg(folder)};
     for (qsizetype i = 0; i < foreign.size() && i < ForeignShown; ++i)
         lines << QStringLiteral("    ") + foreign[i];
     if (foreign.size() > ForeignShown)
         lines << text::ForeignMore.arg(foreign.size() - ForeignShown);
-    lines << text::ForeignQuestion.arg(foreign.first(), MapCamcorderName(foreign.first()));
+    lines << (one ? text::ForeignQuestionOne : text::ForeignQuestion)
+                 .arg(foreign.first(), MapCamcorderName(foreign.first()));
     toolkit::MessageRequest request;
     request.parent = this;
     request.caption = toolkit::programTitle();
@@ -312,10 +366,11 @@ bool TForm1::confirmForeignFolders(const QString& folder, const QStringList& for
 // progress dialog can stop it. It reaches the card only through the folder
 // opened here: nothing the window changes meanwhile (its folders, the working
 // folder) reaches it.
-ConversionReport TForm1::runConversion(platform::Folder selected, int clips) {
+ConversionReport TForm1::runConversion(platform::Folder selected, int clips,
+                                       const QStringList& leaveAlone) {
     m_closeWhenStopped = false;
     // From the first moment: no other folder can be chosen, nothing else started.
-    const QList<QWidget*> controls{DCB, DLB, FLB, Edit1, BtAction, BtAide, BtMenu, BitBtn1};
+    const QList<QWidget*> controls{DCB, DLB, FLB, Edit1, BtAction, BtAide, BtMenu, BitBtn1, BtLecteurs};
     QList<QPointer<QWidget>> disabled;
     QPointer<QWidget> focus = focusWidget();
     for (QWidget* control : controls)
@@ -339,6 +394,7 @@ ConversionReport TForm1::runConversion(platform::Folder selected, int clips) {
     const auto job = [&](RunControl& control) {
         ConversionHooks hooks;
         hooks.stop = [&control] { return control.stopRequested(); };
+        hooks.leaveAlone = leaveAlone;
         hooks.progress = [&control](const QString& clip, bool widening, int clipsDone) {
             // A clip being set to 16:9 is not done yet: the bar waits for it.
             control.progress({widening ? clipsDone - 1 : clipsDone, widening ? Widening : Renaming,
