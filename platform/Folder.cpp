@@ -432,4 +432,36 @@ std::uint32_t Folder::entryAttributes(const QString& name) const {
     return attributes;
 }
 
+QByteArray Folder::readHead(const QString& name, qint64 size, int* error) const {
+    *error = NoError;
+    if (m_fd < 0 || name.contains(u'/') || name.contains(u'\\')) {
+        *error = ErrInvalidName;
+        return {};
+    }
+    // Non-blocking, so that a pipe without a writer cannot hang a walk.
+    const int fd = ::openat(m_fd, QFile::encodeName(name).constData(),
+                            O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) {
+        *error = winErrorFromErrno(errno);
+        return {};
+    }
+    QByteArray head(size, '\0');
+    qint64 have = 0;
+    while (have < size) {
+        const ssize_t n = ::read(fd, head.data() + have, size_t(size - have));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            *error = winErrorFromErrno(errno);
+        if (n <= 0)
+            break;
+        have += n;
+    }
+    ::close(fd);
+    if (*error != NoError)
+        return {};
+    head.truncate(have);
+    return head;
+}
+
 } // namespace platform

@@ -69,6 +69,10 @@ public:
     // (a name holding a separator fails with ErrInvalidName).
     int moveEntry(const QString& from, const QString& to);
     int deleteEntry(const QString& name);
+    // Up to size bytes from the start of the file name of this folder, never
+    // through a link and never waiting on a pipe; a null array with *error
+    // set when it cannot be read.
+    QByteArray readHead(const QString& name, qint64 size, int* error) const;
 
     // The name under which this folder holds name: as written when such an
     // entry exists, else the entry equal to it without regard to case (the
