@@ -5,11 +5,11 @@
 #include "platform/Drives.h"
 #include "platform/Errors.h"
 #include "platform/FileSystem.h"
+#include "platform/UserFolders.h"
 #include "toolkit/SingleInstance.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QFile>
 
 namespace strovan {
 
@@ -41,42 +41,14 @@ QString CamcorderCardFolder() {
     return {};
 }
 
-namespace {
-
-// The videos folder the desktop names in user-dirs.dirs, as xdg-user-dir
-// reads it: XDG_VIDEOS_DIR="$HOME/..." or an absolute path. Empty when the
-// file names none (Qt's own answer would then be a guess).
-QString desktopVideosFolder(const QString& home) {
-    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (config.isEmpty())
-        config = home + QStringLiteral("/.config");
-    QFile file(config + QStringLiteral("/user-dirs.dirs"));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    while (!file.atEnd()) {
-        const QString line = QString::fromUtf8(file.readLine(4096)).trimmed();
-        if (!line.startsWith(QStringLiteral("XDG_VIDEOS_DIR=")))
-            continue;
-        QString value = line.mid(15);
-        if (value.size() >= 2 && value.startsWith(u'"') && value.endsWith(u'"'))
-            value = value.mid(1, value.size() - 2);
-        if (value.startsWith(QStringLiteral("$HOME")))
-            value = home + value.mid(5);
-        if (!value.startsWith(u'/') || QDir(value) == QDir(home))
-            return {}; // the home itself means that none was set
-        return value;
-    }
-    return {};
-}
-
-} // namespace
-
 QString VideosFolder() {
+    // The desktop may name a folder that is gone: the usual names are tried
+    // after it, and the home folder last.
     const QString home = QDir::homePath();
-    const QString candidates[] = {desktopVideosFolder(home), home + QStringLiteral("/Vidéos"),
+    const QString candidates[] = {platform::videosHostFolder(), home + QStringLiteral("/Vidéos"),
                                   home + QStringLiteral("/Videos")};
     for (const QString& folder : candidates)
-        if (!folder.isEmpty() && QFileInfo(folder).isDir())
+        if (QFileInfo(folder).isDir())
             return platform::toWindowsPath(folder);
     return platform::toWindowsPath(home);
 }

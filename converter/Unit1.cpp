@@ -3,12 +3,16 @@
 #include "common/SuiteInfo.h"
 #include "common/SuiteLayout.h"
 #include "converter/CamcorderName.h"
+#include "converter/CardImport.h"
 #include "converter/Conversion.h"
 #include "converter/ConversionRun.h"
 #include "converter/StartPlace.h"
 #include "converter/uRetour.h"
 #include "platform/Errors.h"
 #include "platform/Process.h"
+#include "platform/Drives.h"
+#include "platform/UserFolders.h"
+#include "platform/WinPath.h"
 #include "platform/WorkingFolder.h"
 #include "toolkit/Cursors.h"
 #include "toolkit/Documents.h"
@@ -71,13 +75,40 @@ const QString NothingElse =
 const QString ProgressRename = QStringLiteral("Renommage des clips : %1");
 const QString ProgressWiden = QStringLiteral("Passage en 16:9 : %1");
 const QString ProgressCount = QStringLiteral("Clip %1 sur %2");
+const QString ImportOffer =
+    QStringLiteral("« %1 » est sur une carte amovible (%2).\r\r"
+                   "Copier d'abord ses enregistrements sur votre disque, dans :\r    %3\r"
+                   "puis transformer cette copie ? La carte restera telle quelle.");
+const QString ImportAmount = QStringLiteral("%1 fichiers à copier (%2 Mo).");
+const QString ImportEarlier = QStringLiteral(
+    "Une importation précédente de cette carte est dans ce dossier : %1 fichiers déjà copiés "
+    "ne seront pas recopiés, %2 restent à copier (%3 Mo).");
+const QString ImportNothingLeft = QStringLiteral(
+    "Une importation précédente de cette carte est dans ce dossier : ses %1 fichiers y sont "
+    "déjà, rien n'est à recopier.");
+const QString ImportChoices =
+    QStringLiteral("Oui : copier, vérifier chaque copie, puis la transformer.\r"
+                   "Non : transformer directement sur la carte.\r"
+                   "Annuler : ne rien faire.");
+const QString SpaceShort = QStringLiteral(
+    "Pas assez de place sur le disque pour copier la carte dans %1 : il faut %2 Mo, il en "
+    "reste %3 Mo.\rLibérez de la place, ou répondez « Non » pour transformer sur la carte.");
+const QString ProgressCopy = QStringLiteral("Copie de la carte, vérifiée fichier par fichier : %1");
+const QString ProgressMegabytes = QStringLiteral("%1 Mo sur %2 Mo");
 } // namespace text
 
 // How many names a box lists before it says how many more there are.
 constexpr int ForeignShown = 5;
 
-// The stages of the conversion's progress.
-enum Stage { Renaming, Widening };
+// The stages of the conversion's progress, and of the import before it.
+enum Stage { Renaming, Widening, Copying };
+
+constexpr qint64 MiB = 1024 * 1024;
+
+// Megabytes, rounded up: a file of a few bytes is not "0 Mo".
+qint64 Megabytes(qint64 bytes) {
+    return (bytes + MiB - 1) / MiB;
+}
 
 constexpr int OuterWidth = 813;
 constexpr int OuterHeight = 405;
@@ -86,6 +117,35 @@ const QColor LightBlue(128, 128, 255);
 const QColor Yellow(255, 255, 0);
 const QColor Navy(0, 0, 128);
 const QColor Black(0, 0, 0);
+
+// From the first moment of a run: no other folder can be chosen, nothing else
+// started. Afterwards the controls and the focus come back as they were.
+class ControlsOff {
+public:
+    explicit ControlsOff(TForm1* form) : m_focus(form->focusWidget()) {
+        const QList<QWidget*> controls{form->DCB,     form->DLB,      form->FLB,
+                                       form->Edit1,   form->BtAction, form->BtAide,
+                                       form->BtMenu,  form->BitBtn1,  form->BtLecteurs};
+        for (QWidget* control : controls)
+            if (control->isEnabled()) {
+                control->setEnabled(false);
+                m_disabled << control;
+            }
+    }
+    ~ControlsOff() {
+        for (const QPointer<QWidget>& control : std::as_const(m_disabled))
+            if (control)
+                control->setEnabled(true);
+        if (m_focus)
+            m_focus->setFocus();
+    }
+    ControlsOff(const ControlsOff&) = delete;
+    ControlsOff& operator=(const ControlsOff&) = delete;
+
+private:
+    QPointer<QWidget> m_focus;
+    QList<QPointer<QWidget>> m_disabled;
+};
 
 QPixmap picture(const QString& resource) {
     return QPixmap::fromImage(toolkit::loadJpeg(resource));
@@ -308,6 +368,30 @@ void TForm1::convertSelectedFolder() {
             form->FLB->refresh();
         }
     } refresh{this};
+    // On a card, the recordings may first be copied to the user's disk: the
+    // conversion then works on the copy and the card stays as it is.
+    if (IsCardFolder(folder)) {
+        ImportPlan plan;
+        {
+            const toolkit::OverrideCursor wait(Qt::WaitCursor);
+            plan = PlanImport(folder, platform::toWindowsPath(platform::videosHostFolder()));
+        }
+        if (!plan.files.isEmpty()) {
+            switch (offerImport(folder, plan)) {
+            case toolkit::Answer::Yes:
+                importThenConvert(plan);
+                return;
+            case toolkit::Answer::No:
+                break; // on the card itself, as ever
+            default:
+                return;
+            }
+        }
+    }
+    convertFolder(folder, {});
+}
+
+void TForm1::convertFolder(const QString& folder, const QStringList& reportHead) {
     // The folder is looked up once, here: the walk goes on from this handle.
     platform::Folder selected;
     ConversionPlan plan;
@@ -317,7 +401,8 @@ void TForm1::convertSelectedFolder() {
         plan = PlanConversion(selected);
     }
     if (!plan.anything) {
-        toolkit::showPlainMessage(text::NothingIn.arg(folder), this);
+        toolkit::showPlainMessage(
+            (reportHead + QStringList{text::NothingIn.arg(folder)}).join(QChar(13)), this);
         return;
     }
     // "Non" leaves the folders it names as they are, and only those.
@@ -337,9 +422,90 @@ void TForm1::convertSelectedFolder() {
     const ConversionReport report = runConversion(std::move(selected), clips, leaveAlone);
     DLB->refresh();
     FLB->refresh();
-    showReport(folder, report);
+    showReport(folder, report, reportHead);
     if (m_closeWhenStopped)
         close();
+}
+
+toolkit::Answer TForm1::offerImport(const QString& folder, const ImportPlan& plan) {
+    const QString drive = QString(platform::winpath::driveLetter(folder)) + u':';
+    QStringList lines{text::ImportOffer.arg(folder, drive, plan.destination)};
+    if (!plan.earlierImport)
+        lines << text::ImportAmount.arg(plan.toCopy()).arg(Megabytes(plan.bytesToCopy()));
+    else if (plan.toCopy() > 0)
+        lines << text::ImportEarlier.arg(plan.alreadyImported())
+                     .arg(plan.toCopy())
+                     .arg(Megabytes(plan.bytesToCopy()));
+    else
+        lines << text::ImportNothingLeft.arg(plan.alreadyImported());
+    lines << QString() << text::ImportChoices;
+    toolkit::MessageRequest request;
+    request.parent = this;
+    request.caption = toolkit::programTitle();
+    request.text = lines.join(QChar(13));
+    request.buttons = toolkit::Buttons::YesNoCancel;
+    request.icon = toolkit::BoxIcon::Question;
+    request.defaultAnswer = toolkit::Answer::Yes;
+    return toolkit::showMessage(request);
+}
+
+void TForm1::importThenConvert(const ImportPlan& plan) {
+    SpaceCheck space;
+    {
+        const toolkit::OverrideCursor wait(Qt::WaitCursor);
+        space = CheckSpace(plan);
+    }
+    if (!space.enough()) {
+        toolkit::MessageRequest request;
+        request.parent = this;
+        request.caption = toolkit::programTitle();
+        request.text = text::SpaceShort.arg(plan.destination)
+                           .arg(Megabytes(space.needed))
+                           .arg(space.available / MiB);
+        request.icon = toolkit::BoxIcon::Warning;
+        toolkit::showMessage(request);
+        return;
+    }
+    const ImportReport report = runImport(plan);
+    const QStringList lines = ImportReportLines(report);
+    if (report.stopped || report.halted) {
+        // Nothing is converted until the card is wholly copied: run again.
+        toolkit::MessageRequest request;
+        request.parent = this;
+        request.caption = toolkit::programTitle();
+        request.text = lines.join(QChar(13));
+        request.icon = toolkit::BoxIcon::Warning;
+        toolkit::showMessage(request);
+        if (m_closeWhenStopped)
+            close();
+        return;
+    }
+    // From now on the copy is what the user works on: the selectors show it.
+    DLB->setDirectory(plan.destination);
+    convertFolder(plan.destination, lines + QStringList{QString()});
+}
+
+// The copy runs as the conversion does, on its own thread with its progress
+// dialog and its "Annuler".
+ImportReport TForm1::runImport(const ImportPlan& plan) {
+    m_closeWhenStopped = false;
+    const ControlsOff off(this);
+    ImportReport report;
+    const qint64 total = plan.bytesToCopy();
+    const auto job = [&](RunControl& control) {
+        ImportHooks hooks;
+        hooks.stop = [&control] { return control.stopRequested(); };
+        hooks.progress = [&control](const QString& file, qint64 done, qint64, int) {
+            control.progress({int(done / MiB), Copying, file});
+        };
+        report = ImportCard(plan, hooks);
+    };
+    const auto label = [total](const RunProgress& progress) {
+        return text::ProgressCopy.arg(progress.item) + QChar(u'\n') +
+               text::ProgressMegabytes.arg(progress.done).arg(Megabytes(total));
+    };
+    m_run.exec(job, int(qMax<qint64>(1, total / MiB)), label);
+    return report;
 }
 
 bool TForm1::confirmForeignFolders(const QString& folder, const QStringList& foreign) {
@@ -369,26 +535,7 @@ bool TForm1::confirmForeignFolders(const QString& folder, const QStringList& for
 ConversionReport TForm1::runConversion(platform::Folder selected, int clips,
                                        const QStringList& leaveAlone) {
     m_closeWhenStopped = false;
-    // From the first moment: no other folder can be chosen, nothing else started.
-    const QList<QWidget*> controls{DCB, DLB, FLB, Edit1, BtAction, BtAide, BtMenu, BitBtn1, BtLecteurs};
-    QList<QPointer<QWidget>> disabled;
-    QPointer<QWidget> focus = focusWidget();
-    for (QWidget* control : controls)
-        if (control->isEnabled()) {
-            control->setEnabled(false);
-            disabled << control;
-        }
-    struct Enable {
-        QList<QPointer<QWidget>>& controls;
-        QPointer<QWidget>& focus;
-        ~Enable() {
-            for (const QPointer<QWidget>& control : controls)
-                if (control)
-                    control->setEnabled(true);
-            if (focus)
-                focus->setFocus();
-        }
-    } enable{disabled, focus};
+    const ControlsOff off(this);
 
     ConversionReport report;
     const auto job = [&](RunControl& control) {
@@ -397,8 +544,8 @@ ConversionReport TForm1::runConversion(platform::Folder selected, int clips,
         hooks.leaveAlone = leaveAlone;
         hooks.progress = [&control](const QString& clip, bool widening, int clipsDone) {
             // A clip being set to 16:9 is not done yet: the bar waits for it.
-            control.progress({widening ? clipsDone - 1 : clipsDone, widening ? Widening : Renaming,
-                              clip});
+            control.progress(
+                {widening ? clipsDone - 1 : clipsDone, widening ? Widening : Renaming, clip});
         };
         report = ConvertFolder(
             std::move(selected), [&control](const QString& message) { control.notice(message); },
@@ -415,11 +562,12 @@ ConversionReport TForm1::runConversion(platform::Folder selected, int clips,
     return report;
 }
 
-void TForm1::showReport(const QString& folder, const ConversionReport& report) {
+void TForm1::showReport(const QString& folder, const ConversionReport& report,
+                        const QStringList& head) {
     toolkit::MessageRequest request;
     request.parent = this;
     request.caption = toolkit::programTitle();
-    request.text = ConversionReportText(folder, report);
+    request.text = (head + QStringList{ConversionReportText(folder, report)}).join(QChar(13));
     request.icon = report.failures.isEmpty() && !report.stopped ? toolkit::BoxIcon::Information
                                                                 : toolkit::BoxIcon::Warning;
     toolkit::showMessage(request);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "converter/CardImport.h"
 #include "converter/Conversion.h"
 #include "converter/ConversionRun.h"
 #include "toolkit/SuiteSettings.h"
@@ -83,10 +84,16 @@ protected:
 private:
     void createControls();
     void convertSelectedFolder();
+    // Converts folder; reportHead goes at the top of the end report.
+    void convertFolder(const QString& folder, const QStringList& reportHead);
+    toolkit::Answer offerImport(const QString& folder, const ImportPlan& plan);
+    void importThenConvert(const ImportPlan& plan);
+    ImportReport runImport(const ImportPlan& plan);
     bool confirmForeignFolders(const QString& folder, const QStringList& foreign);
     ConversionReport runConversion(platform::Folder selected, int clips,
                                    const QStringList& leaveAlone);
-    void showReport(const QString& folder, const ConversionReport& report);
+    void showReport(const QString& folder, const ConversionReport& report,
+                    const QStringList& head = {});
     void preselectDrive(const QString& designation);
     void fitOuterSize();
 

@@ -30,6 +30,8 @@ enum WinError : int {
     ErrAccessDenied = 5,
     ErrInvalidDrive = 15,
     ErrNotReady = 21,
+    ErrCrc = 23, // data error: what was read is not what was written
+    ErrGenFailure = 31,
     ErrSharingViolation = 32,
     ErrNotSupported = 50,
     ErrFileExists = 80,

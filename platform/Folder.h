@@ -100,6 +100,7 @@ private:
     friend class Replacement;
     friend class UpdateFile;
     friend bool readOnlyEntry(const Folder& folder, const QString& name);
+    friend struct FolderAccess; // the untouched reading of a card (VerifiedCopy)
     // Calls take with the host name of every entry but "." and ".." (through
     // the watched reading when names are watched); false when the folder
     // cannot be read.

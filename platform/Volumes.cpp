@@ -206,4 +206,22 @@ Volume volumeOf(QChar letter) {
     return volume;
 }
 
+bool onRemovableVolume(const QString& path) {
+    const QString host = QFileInfo(toHostPath(path)).canonicalFilePath();
+    if (host.isEmpty())
+        return false;
+    for (const MountPoint& mount : mountedFileSystems()) {
+        if (!isRemovableMount(mount))
+            continue;
+        QString root = QFileInfo(mount.rootPath).canonicalFilePath();
+        if (root.isEmpty())
+            continue;
+        if (!root.endsWith(u'/'))
+            root += u'/';
+        if (host == root.chopped(1) || host.startsWith(root))
+            return true;
+    }
+    return false;
+}
+
 } // namespace platform

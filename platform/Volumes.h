@@ -59,4 +59,8 @@ DriveKind kindOfMount(const QByteArray& fileSystemType, const QByteArray& device
 // cannot be reached (no medium) is taken as removable, which needs no label.
 Volume volumeOf(QChar letter);
 
+// True when the folder at a Windows path lies on a mounted removable medium,
+// whichever drive letter reaches it (its own, or a folder of z:).
+bool onRemovableVolume(const QString& path);
+
 } // namespace platform

@@ -8,6 +8,7 @@
 #include "converter/uRetour.h"
 #include "platform/Drives.h"
 #include "platform/Process.h"
+#include "platform/Volumes.h"
 #include "platform/WorkingFolder.h"
 #include "toolkit/FolderSelectors.h"
 #include "toolkit/MessageBox.h"
@@ -24,6 +25,7 @@
 #include <QScopeGuard>
 #include <QScreen>
 #include <QStringDecoder>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
 
@@ -159,6 +161,8 @@ private slots:
     void asksBeforeRenamingForeignFolders();
     void endReport_data();
     void endReport();
+    void importFromACard_data();
+    void importFromACard();
     void helpOpensTheDocument_data();
     void helpOpensTheDocument();
     void missingHelpIsSaid();
@@ -982,6 +986,88 @@ void TestStrovanWindow::endReport() {
     QCOMPARE(lines.mid(lines.size() - failureLines.size()), failureLines);
     QCOMPARE(boxes.boxes.first().icon,
              collisions || wide ? toolkit::BoxIcon::Warning : toolkit::BoxIcon::Information);
+}
+
+void TestStrovanWindow::importFromACard_data() {
+    QTest::addColumn<bool>("removable"); // the camcorder's folder is a card in a reader
+    QTest::addColumn<int>("answer");     // to the offer to copy it first
+    QTest::addColumn<bool>("cardConverted");
+    QTest::addColumn<bool>("copyConverted");
+    QTest::newRow("card, Oui") << true << int(toolkit::Answer::Yes) << false << true;
+    QTest::newRow("card, Non") << true << int(toolkit::Answer::No) << true << false;
+    QTest::newRow("card, Annuler") << true << int(toolkit::Answer::Cancel) << false << false;
+    QTest::newRow("the user's disk") << false << int(toolkit::Answer::Yes) << true << false;
+}
+
+void TestStrovanWindow::importFromACard() {
+    QFETCH(bool, removable);
+    QFETCH(int, answer);
+    QFETCH(bool, cardConverted);
+    QFETCH(bool, copyConverted);
+    // A home of the test's own on c:, its videos folder, and the card.
+    const QString home = m_drives->hostRoot() + QStringLiteral("/home");
+    QDir().mkpath(home + QStringLiteral("/Vidéos"));
+    const QByteArray oldHome = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(home));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home + QStringLiteral("/.config")));
+    m_drives->addDrive(u'C', home);
+    m_drives->makeFolder(ToolFolder);
+    const QString card = removable ? m_drives->hostRoot() + QStringLiteral("/media/CARTE")
+                                   : home + QStringLiteral("/Camescope");
+    QList<platform::MountPoint> mounts;
+    if (removable)
+        mounts << platform::MountPoint{card, "/dev/sdb1", "vfat", QStringLiteral("CARTE"), true};
+    platform::setMountLister([&mounts] { return mounts; });
+    const auto restore = qScopeGuard([&] {
+        mounts.clear();
+        platform::removableDrives();
+        platform::setMountLister({});
+        qputenv("HOME", oldHome);
+        qunsetenv("XDG_CONFIG_HOME");
+    });
+    for (const char* name : {"PRG001/MOV001.MOD", "PRG001/MOV001.MOI", "PRG001/PRG001.PGI"}) {
+        const QString path = card + u'/' + QLatin1String(name);
+        QDir().mkpath(QFileInfo(path).path());
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(name);
+        file.flush();
+        file.setFileTime(QDateTime(QDate(2009, 7, 14), QTime(10, 0)),
+                         QFileDevice::FileModificationTime);
+    }
+    const QString folder = removable ? QStringLiteral("D:\\") : QStringLiteral("C:\\Camescope");
+    const QString copy = QStringLiteral("C:\\Vidéos\\Camescope 2009-07-14");
+    const auto form = makeWindow();
+    form->DLB->setDirectory(folder);
+    BoxRecorder boxes;
+    boxes.question = toolkit::Answer(answer);
+    form->BtActionClick();
+
+    QList<toolkit::MessageRequest> offers;
+    for (const toolkit::MessageRequest& box : boxes.boxes)
+        if (box.buttons == toolkit::Buttons::YesNoCancel)
+            offers << box;
+    QCOMPARE(offers.size(), removable ? 1 : 0);
+    if (removable) {
+        QVERIFY(offers[0].text.contains(copy)); // where the copy will go, in full
+        QCOMPARE(offers[0].defaultAnswer, toolkit::Answer::Yes);
+    }
+    QCOMPARE(QFileInfo::exists(card + QStringLiteral("/PRG0001/MOV0001.MPG")), cardConverted);
+    QCOMPARE(QFileInfo::exists(card + QStringLiteral("/PRG001/MOV001.MOI")), !cardConverted);
+    const QString copied = home + QStringLiteral("/Vidéos/Camescope 2009-07-14");
+    QCOMPARE(QFileInfo::exists(copied + QStringLiteral("/PRG0001/MOV0001.MPG")), copyConverted);
+    if (answer == int(toolkit::Answer::Cancel))
+        QCOMPARE(boxes.boxes.size(), 1);
+    if (!copyConverted)
+        return;
+    // The selectors show the copy, and the end report tells both steps.
+    QCOMPARE(form->DLB->directory(), copy);
+    const QStringList lines = boxes.boxes.last().text.split(QChar(13));
+    QCOMPARE(lines.first(), QStringLiteral("Enregistrements copiés de la carte dans ") + copy +
+                                QStringLiteral(" :"));
+    QVERIFY(lines.contains(QStringLiteral("Fichiers copiés et vérifiés : 3")));
+    QVERIFY(lines.contains(QStringLiteral("Transformation terminée dans ") + copy +
+                           QStringLiteral(" :")));
 }
 
 QTEST_MAIN(TestStrovanWindow)

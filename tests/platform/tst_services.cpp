@@ -10,6 +10,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Ini.h"
 #include "platform/Process.h"
+#include "platform/UserFolders.h"
 #include "platform/WorkingFolder.h"
 
 #include <QDir>
@@ -76,6 +77,8 @@ class TestServices : public QObject {
     QStringList opened;
 
 private slots:
+    void videosFolder_data();
+    void videosFolder();
     void init() {
         started.clear();
         opened.clear();
@@ -684,6 +687,48 @@ private slots:
         QCOMPARE(platform::openUrl(url), int(ErrAccessDenied));
     }
 };
+
+void TestServices::videosFolder_data() {
+    QTest::addColumn<QString>("userDirs");    // the desktop's user-dirs.dirs; empty: none
+    QTest::addColumn<QStringList>("folders"); // below the home folder
+    QTest::addColumn<QString>("videos");      // below the home folder, or absolute
+    QTest::newRow("named by the desktop") << "XDG_VIDEOS_DIR=\"$HOME/Films de famille\"\n"
+                                          << QStringList{"Vidéos"} << "Films de famille";
+    QTest::newRow("an absolute folder") << "XDG_VIDEOS_DIR=\"/srv/videos\"\n"
+                                        << QStringList{} << "/srv/videos";
+    QTest::newRow("the home itself means none") << "XDG_VIDEOS_DIR=\"$HOME/\"\n"
+                                                << QStringList{"Videos"} << "Videos";
+    QTest::newRow("French before English") << "" << QStringList{"Videos", "Vidéos"} << "Vidéos";
+    QTest::newRow("neither yet") << "" << QStringList{} << "Vidéos";
+}
+
+void TestServices::videosFolder() {
+    QFETCH(QString, userDirs);
+    QFETCH(QStringList, folders);
+    QFETCH(QString, videos);
+    QTemporaryDir home;
+    QVERIFY(home.isValid());
+    const QByteArray oldHome = qgetenv("HOME"), oldConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path() + QStringLiteral("/.config")));
+    const auto restore = qScopeGuard([&] {
+        qputenv("HOME", oldHome);
+        if (oldConfig.isEmpty())
+            qunsetenv("XDG_CONFIG_HOME");
+        else
+            qputenv("XDG_CONFIG_HOME", oldConfig);
+    });
+    for (const QString& folder : folders)
+        QVERIFY(QDir(home.path()).mkpath(folder));
+    if (!userDirs.isEmpty()) {
+        QVERIFY(QDir(home.path()).mkpath(QStringLiteral(".config")));
+        QFile file(home.path() + QStringLiteral("/.config/user-dirs.dirs"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("# written by the desktop\n" + userDirs.toUtf8());
+    }
+    QCOMPARE(platform::videosHostFolder(),
+             videos.startsWith(u'/') ? videos : home.path() + u'/' + videos);
+}
 
 QTEST_GUILESS_MAIN(TestServices)
 #include "tst_services.moc"
