@@ -109,7 +109,9 @@ public:
                 break;
             if (entry.isFolder()) {
                 // A link to a folder is no recording folder: never followed.
-                if (!entry.isLink() && IsRecordingFolder(entry.name))
+                if (m_hooks.leaveAlone.contains(entry.name))
+                    m_report.leftAlone << entry.name;
+                else if (!entry.isLink() && IsRecordingFolder(entry.name))
                     p_ChangeNomRep(entry.name);
             } else {
                 ConvertFile(top, names, entry.name);
@@ -343,27 +345,36 @@ ConversionPlan PlanConversion(const QString& selectedFolder) {
 
 ConversionPlan PlanConversion(const platform::Folder& top) {
     ConversionPlan plan;
-    auto countFiles = [&plan](const QList<platform::DirEntry>& entries) {
+    auto countFiles = [&plan](const QList<platform::DirEntry>& entries, bool foreign) {
         for (const platform::DirEntry& entry : entries) {
             if (entry.isFolder())
                 continue;
             const FileKind kind = KindOf(entry.name);
-            plan.clips += kind == FileKind::Clip ? 1 : 0;
+            const int clip = kind == FileKind::Clip ? 1 : 0;
+            plan.clips += clip;
             plan.anything = plan.anything || kind != FileKind::Other;
+            if (!foreign) {
+                plan.clipsBesideForeign += clip;
+                plan.anythingBesideForeign = plan.anythingBesideForeign || kind != FileKind::Other;
+            }
         }
     };
     const QList<platform::DirEntry> entries = top.list(QStringLiteral("*.*"), nullptr, KindsOnly);
-    countFiles(entries);
+    countFiles(entries, false);
     for (const platform::DirEntry& entry : entries) {
         if (!entry.isFolder() || entry.isLink() || IsDotEntry(entry.name) ||
             !IsRecordingFolder(entry.name))
             continue;
-        if (MapCamcorderName(entry.name) != entry.name) {
+        const bool renamed = MapCamcorderName(entry.name) != entry.name;
+        const bool foreign = renamed && !IsCamcorderFolderName(entry.name);
+        if (renamed) {
             plan.anything = true;
-            if (!IsCamcorderFolderName(entry.name))
+            plan.anythingBesideForeign = plan.anythingBesideForeign || !foreign;
+            if (foreign)
                 plan.foreign << entry.name;
         }
-        countFiles(top.openSubfolder(entry.name).list(QStringLiteral("*.*"), nullptr, KindsOnly));
+        countFiles(top.openSubfolder(entry.name).list(QStringLiteral("*.*"), nullptr, KindsOnly),
+                   foreign);
     }
     return plan;
 }

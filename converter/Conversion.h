@@ -26,6 +26,9 @@ using ConversionProgress = std::function<void(const QString& clip, bool widening
 struct ConversionHooks {
     ConversionProgress progress;
     StopCheck stop; // asked between two files and between two writes
+    // Top-level folders the walk leaves exactly as they are: not renamed,
+    // not entered (the user said they are no camcorder's).
+    QStringList leaveAlone;
 };
 
 // One thing the walk could not do.
@@ -53,6 +56,7 @@ struct ConversionReport {
     int datesRestored = 0;
     QList<ConversionFailure> failures;
     bool stopped = false; // the stop check ended the walk early
+    QStringList leftAlone; // the folders of leaveAlone met by the walk
 };
 
 // What a conversion of the selected folder would meet, read from listings only.
@@ -60,6 +64,9 @@ struct ConversionPlan {
     int clips = 0;         // .MOD clips at the top and in recording folders
     bool anything = false; // a folder to rename, a clip or an index file
     QStringList foreign;   // top-level folders to be renamed that no camcorder names so
+    // The same, with the foreign folders left alone.
+    int clipsBesideForeign = 0;
+    bool anythingBesideForeign = false;
 };
 
 // The selected folder (a Windows path without trailing backslash, or a drive

@@ -31,6 +31,7 @@ const QString ClipsWidened = QStringLiteral("Clips passés en 16:9 : %1");
 const QString DatesRestored = QStringLiteral("Dates d'enregistrement rétablies : %1");
 const QString FailuresHead = QStringLiteral("Échecs :");
 const QString FailuresMore = QStringLiteral("… et %1 autres");
+const QString LeftAlone = QStringLiteral("Dossiers laissés tels quels : %1");
 const QString NameExists = QStringLiteral("ce nom existe déjà");
 const QString ReadOnly = QStringLiteral("en lecture seule");
 const QString InUse = QStringLiteral("en cours d'utilisation");
@@ -48,6 +49,8 @@ const QString IndexKept = QStringLiteral("%1, fichier d'index %2 conservé");
 
 // How many failures the end box lists before it says how many more there are.
 constexpr int FailuresShown = 20;
+// How many folder names a sentence quotes before it says how many more.
+constexpr int NamesQuoted = 5;
 // How often the window looks at the job: the end and a box come without a
 // noticeable wait.
 constexpr int PollMs = 20;
@@ -113,6 +116,15 @@ toolkit::MessageRequest Detached(toolkit::MessageRequest request) {
 
 } // namespace
 
+QString QuotedNames(const QStringList& names) {
+    QStringList quoted;
+    for (qsizetype i = 0; i < names.size() && i < NamesQuoted; ++i)
+        quoted << QStringLiteral("« %1 »").arg(names[i]);
+    if (names.size() > NamesQuoted)
+        quoted << text::FailuresMore.arg(names.size() - NamesQuoted);
+    return quoted.join(QStringLiteral(", "));
+}
+
 QString ConversionReportText(const QString& folder, const ConversionReport& report) {
     QStringList lines{(report.stopped ? text::ReportStopped : text::ReportDone).arg(folder),
                       text::FoldersRenamed.arg(report.foldersRenamed),
@@ -120,6 +132,8 @@ QString ConversionReportText(const QString& folder, const ConversionReport& repo
                       text::IndexesDeleted.arg(report.indexesDeleted),
                       text::ClipsWidened.arg(report.clipsWidened),
                       text::DatesRestored.arg(report.datesRestored)};
+    if (!report.leftAlone.isEmpty())
+        lines << text::LeftAlone.arg(QuotedNames(report.leftAlone));
     if (!report.failures.isEmpty()) {
         lines << QString() << text::FailuresHead;
         for (qsizetype i = 0; i < report.failures.size() && i < FailuresShown; ++i)

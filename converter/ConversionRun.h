@@ -96,6 +96,9 @@ private:
     int m_updates = 0;
 };
 
+// Names as the boxes quote them: « Photos », « Vacances », then how many more.
+QString QuotedNames(const QStringList& names);
+
 // The text of the box that ends a conversion of folder: what was done, then
 // what failed and why, in French.
 QString ConversionReportText(const QString& folder, const ConversionReport& report);

@@ -4,13 +4,14 @@
 #include "common/SuiteLayout.h"
 #include "converter/Conversion.h"
 #include "converter/ConversionRun.h"
+#include "converter/StartPlace.h"
 #include "converter/uRetour.h"
 #include "platform/Errors.h"
-#include "platform/Ini.h"
 #include "platform/Process.h"
 #include "platform/Drives.h"
 #include "platform/WorkingFolder.h"
 #include "toolkit/Documents.h"
+#include "toolkit/DrivesWindow.h"
 #include "toolkit/FocusFrame.h"
 #include "toolkit/FolderSelectors.h"
 #include "toolkit/Jpeg.h"
@@ -46,9 +47,9 @@ const QString Menu = QStringLiteral("Menu");
 const QString Fermer = QStringLiteral("&Fermer");
 const QString Repertoire = QStringLiteral("Répertoire ");
 const QString Fichier = QStringLiteral("Fichier");
-const QString SettingsFile = suite::below(suite::SettingsFile);
-const QString SettingsSection = suite::name(suite::SettingsSection);
-const QString SettingsKey = suite::name(suite::SettingsKey);
+const QString Lecteurs = QStringLiteral("&Lecteurs");
+const QString LecteursHint =
+    QStringLiteral("Donner une lettre à un dossier, choisir le disque virtuel");
 const QString HelpDocument = suite::below(suite::ConverterHelpDocument);
 } // namespace text
 
@@ -70,11 +71,33 @@ QFont tahoma(int pixelSize, bool bold = false) {
 
 } // namespace
 
+toolkit::VirtualDriveSetting VirtualDriveSetting() {
+    return {suite::name(suite::SettingsFile), suite::name(suite::SettingsSection),
+            suite::name(suite::SettingsKey)};
+}
+
 TForm1::TForm1(const QString& startFolder, QWidget* parent)
     : QWidget(parent), m_startFolder(startFolder), m_run(this) {
     initStrovanPictures();
     createControls();
     FormCreate();
+    // Installed, the converter's own folder holds nothing to convert.
+    if (toolkit::isSystemFolder(m_startFolder))
+        OpenOnUserFiles();
+}
+
+void TForm1::OpenOnUserFiles() {
+    m_openedOnUserFiles = true;
+    // The card or the videos folder is where the user wants to be: the
+    // virtual disk is not preselected over it.
+    m_activated = true;
+    const QString folder = UserStartFolder();
+    toolkit::runGuarded([&] { DLB->setDirectory(folder); }, this);
+}
+
+void TForm1::BtLecteursClick() {
+    toolkit::DrivesWindow drives(VirtualDriveSetting(), ParentFolder(m_startFolder), this);
+    drives.exec();
 }
 
 void TForm1::createControls() {
@@ -179,6 +202,14 @@ void TForm1::createControls() {
     connect(Label5, &toolkit::LinkLabel::clicked, this, &TForm1::Label5Click);
     connect(Label6, &toolkit::LinkLabel::clicked, this, &TForm1::Label6Click);
 
+    // Below "Aide", above the folder's name: the free room among the buttons
+    // that are not the conversion's.
+    BtLecteurs = new QPushButton(text::Lecteurs, this);
+    BtLecteurs->setObjectName(QStringLiteral("BtLecteurs"));
+    BtLecteurs->setToolTip(text::LecteursHint);
+    toolkit::place(BtLecteurs, 488, 167, 81, 27);
+    toolkit::setColours(BtLecteurs, Navy, toolkit::ButtonFace);
+    connect(BtLecteurs, &QPushButton::clicked, this, &TForm1::BtLecteursClick);
     // Screen readers name each field by its label, or by what it holds.
     Label2->setBuddy(DLB);
     Label3->setBuddy(Edit1);
@@ -189,9 +220,9 @@ void TForm1::createControls() {
     FLB->setAccessibleName(QStringLiteral("Fichiers"));
 
     // Reading order: the selectors column by column, then the buttons left
-    // to right, the file name and the two addresses.
-    const QList<QWidget*> order{DCB,    DLB,     FLB,   BtAction, BtAide,
-                                BtMenu, BitBtn1, Edit1, Label5,   Label6};
+    // to right and the one below them, the file name and the two addresses.
+    const QList<QWidget*> order{DCB,     DLB,        FLB,   BtAction, BtAide, BtMenu,
+                                BitBtn1, BtLecteurs, Edit1, Label5,   Label6};
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
     DCB->setFocus();
@@ -210,9 +241,8 @@ void TForm1::FormActivate() {
     if (m_activated || m_activating)
         return;
     m_activating = true;
-    const QString settings = ParentFolder(m_startFolder) + text::SettingsFile;
     const QString designation =
-        platform::readIniString(settings, text::SettingsSection, text::SettingsKey);
+        toolkit::readVirtualDrive(VirtualDriveSetting(), ParentFolder(m_startFolder));
     bool done = false;
     toolkit::runGuarded(
         [&] {

@@ -3,12 +3,14 @@
 #include "converter/CardImport.h"
 #include "converter/Conversion.h"
 #include "converter/ConversionRun.h"
+#include "toolkit/SuiteSettings.h"
 
 #include <QString>
 #include <QWidget>
 
 class QLabel;
 class QLineEdit;
+class QPushButton;
 
 namespace toolkit {
 class BitButton;
@@ -23,6 +25,9 @@ class SpeedButton;
 // folder, the button that converts it, the help, the two web addresses and
 // the way back to the suite's menu.
 namespace strovan {
+
+// Where the suite names its virtual drive.
+toolkit::VirtualDriveSetting VirtualDriveSetting();
 
 class TForm1 : public QWidget {
     Q_OBJECT
@@ -40,6 +45,11 @@ public:
     void BtMenuClick();
     void Label5Click();
     void Label6Click();
+    void BtLecteursClick();
+    // Moves the selectors to the user's camcorder card or videos folder, as
+    // an installed converter opens.
+    void OpenOnUserFiles();
+    bool openedOnUserFiles() const { return m_openedOnUserFiles; }
 
     const QString& startFolder() const { return m_startFolder; }
     // Set once the drive preselection has run without error.
@@ -63,6 +73,7 @@ public:
     QLabel* Label4;
     toolkit::LinkLabel* Label5;
     toolkit::LinkLabel* Label6;
+    QPushButton* BtLecteurs;
 
 protected:
     bool event(QEvent* event) override;
@@ -79,7 +90,8 @@ private:
     void importThenConvert(const ImportPlan& plan);
     ImportReport runImport(const ImportPlan& plan);
     bool confirmForeignFolders(const QString& folder, const QStringList& foreign);
-    ConversionReport runConversion(platform::Folder selected, int clips);
+    ConversionReport runConversion(platform::Folder selected, int clips,
+                                   const QStringList& leaveAlone);
     void showReport(const QString& folder, const ConversionReport& report,
                     const QStringList& head = {});
     void preselectDrive(const QString& designation);
@@ -87,6 +99,7 @@ private:
 
     const QString m_startFolder;
     bool m_activated = false;
+    bool m_openedOnUserFiles = false;
     bool m_activating = false;
     // The window has been left for another program since its last activation
     // (or has not been activated yet); our own message boxes do not count.

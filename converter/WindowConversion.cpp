@@ -26,11 +26,21 @@ namespace {
 
 namespace text {
 const QString NothingIn = QStringLiteral("Rien à transformer dans %1");
+const QString ForeignHeadOne =
+    QStringLiteral("Dans « %1 », ce dossier ne vient pas d'un caméscope :");
 const QString ForeignHead =
     QStringLiteral("Dans « %1 », ces dossiers ne viennent pas d'un caméscope :");
 const QString ForeignMore = QStringLiteral("… et %1 autres");
-const QString ForeignQuestion = QStringLiteral(
-    "Ils seraient renommés eux aussi (« %1 » deviendrait « %2 »). Les renommer quand même ?");
+const QString ForeignQuestionOne =
+    QStringLiteral("Il serait renommé lui aussi (« %1 » deviendrait « %2 »). Le renommer quand "
+                   "même ? « Non » le laisse tel quel et transforme le reste.");
+const QString ForeignQuestion =
+    QStringLiteral("Ils seraient renommés eux aussi (« %1 » deviendrait « %2 »). Les renommer "
+                   "quand même ? « Non » les laisse tels quels et transforme le reste.");
+const QString NothingElseOne =
+    QStringLiteral("Rien d'autre à transformer dans %1 : le dossier %2 reste tel quel.");
+const QString NothingElse =
+    QStringLiteral("Rien d'autre à transformer dans %1 : les dossiers %2 restent tels quels.");
 const QString ProgressRename = QStringLiteral("Renommage des clips : %1");
 const QString ProgressWiden = QStringLiteral("Passage en 16:9 : %1");
 const QString ProgressCount = QStringLiteral("Clip %1 sur %2");
@@ -74,8 +84,9 @@ qint64 Megabytes(qint64 bytes) {
 class ControlsOff {
 public:
     explicit ControlsOff(TForm1* form) : m_focus(form->focusWidget()) {
-        const QList<QWidget*> controls{form->DCB,      form->DLB,    form->FLB,    form->Edit1,
-                                       form->BtAction, form->BtAide, form->BtMenu, form->BitBtn1};
+        const QList<QWidget*> controls{form->DCB,     form->DLB,      form->FLB,
+                                       form->Edit1,   form->BtAction, form->BtAide,
+                                       form->BtMenu,  form->BitBtn1,  form->BtLecteurs};
         for (QWidget* control : controls)
             if (control->isEnabled()) {
                 control->setEnabled(false);
@@ -152,9 +163,21 @@ void TForm1::convertFolder(const QString& folder, const QStringList& reportHead)
             (reportHead + QStringList{text::NothingIn.arg(folder)}).join(QChar(13)), this);
         return;
     }
-    if (!plan.foreign.isEmpty() && !confirmForeignFolders(folder, plan.foreign))
-        return;
-    const ConversionReport report = runConversion(std::move(selected), plan.clips);
+    // "Non" leaves the folders it names as they are, and only those.
+    QStringList leaveAlone;
+    int clips = plan.clips;
+    if (!plan.foreign.isEmpty() && !confirmForeignFolders(folder, plan.foreign)) {
+        if (!plan.anythingBesideForeign) {
+            toolkit::showPlainMessage((plan.foreign.size() == 1 ? text::NothingElseOne
+                                                                : text::NothingElse)
+                                          .arg(folder, QuotedNames(plan.foreign)),
+                                      this);
+            return;
+        }
+        leaveAlone = plan.foreign;
+        clips = plan.clipsBesideForeign;
+    }
+    const ConversionReport report = runConversion(std::move(selected), clips, leaveAlone);
     DLB->refresh();
     FLB->refresh();
     showReport(folder, report, reportHead);
@@ -244,12 +267,14 @@ ImportReport TForm1::runImport(const ImportPlan& plan) {
 }
 
 bool TForm1::confirmForeignFolders(const QString& folder, const QStringList& foreign) {
-    QStringList lines{text::ForeignHead.arg(folder)};
+    const bool one = foreign.size() == 1;
+    QStringList lines{(one ? text::ForeignHeadOne : text::ForeignHead).arg(folder)};
     for (qsizetype i = 0; i < foreign.size() && i < ForeignShown; ++i)
         lines << QStringLiteral("    ") + foreign[i];
     if (foreign.size() > ForeignShown)
         lines << text::ForeignMore.arg(foreign.size() - ForeignShown);
-    lines << text::ForeignQuestion.arg(foreign.first(), MapCamcorderName(foreign.first()));
+    lines << (one ? text::ForeignQuestionOne : text::ForeignQuestion)
+                 .arg(foreign.first(), MapCamcorderName(foreign.first()));
     toolkit::MessageRequest request;
     request.parent = this;
     request.caption = toolkit::programTitle();
@@ -265,7 +290,8 @@ bool TForm1::confirmForeignFolders(const QString& folder, const QStringList& for
 // progress dialog can stop it. It reaches the card only through the folder
 // opened here: nothing the window changes meanwhile (its folders, the working
 // folder) reaches it.
-ConversionReport TForm1::runConversion(platform::Folder selected, int clips) {
+ConversionReport TForm1::runConversion(platform::Folder selected, int clips,
+                                       const QStringList& leaveAlone) {
     m_closeWhenStopped = false;
     const ControlsOff off(this);
 
@@ -273,6 +299,7 @@ ConversionReport TForm1::runConversion(platform::Folder selected, int clips) {
     const auto job = [&](RunControl& control) {
         ConversionHooks hooks;
         hooks.stop = [&control] { return control.stopRequested(); };
+        hooks.leaveAlone = leaveAlone;
         hooks.progress = [&control](const QString& clip, bool widening, int clipsDone) {
             // A clip being set to 16:9 is not done yet: the bar waits for it.
             control.progress(

@@ -1,7 +1,10 @@
 #include "common/Version.h"
+#include "converter/StartPlace.h"
 #include "converter/Unit1.h"
+#include "platform/Drives.h"
 #include "platform/WorkingFolder.h"
 #include "toolkit/MessageBox.h"
+#include "toolkit/SingleInstance.h"
 #include "toolkit/StartUp.h"
 #include "toolkit/Translations.h"
 
@@ -24,7 +27,7 @@ int main(int argc, char** argv) {
         QStringLiteral("MENU"), QStringLiteral("Passé par le menu de la suite ; sans effet.")};
     if (const auto code = toolkit::answerInfoOptions(argc, argv, info))
         return *code;
-    const bool newTable = toolkit::prepareDriveTable();
+    const toolkit::FirstStart firstStart = toolkit::prepareDriveTable(strovan::VirtualDriveSetting());
     // The start folder is read before anything can move the working folder.
     const QString startFolder = platform::currentFolder();
 
@@ -37,9 +40,23 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Strovan"));
     toolkit::setProgramTitle(QStringLiteral("Strovan"));
 
+    // One converter at a time, as one menu: a second start brings the
+    // running converter forward and ends.
+    const QString key = strovan::ConverterInstanceKey(platform::toHostPath(startFolder));
+    if (toolkit::bringInstanceForward(key))
+        return 0;
+    toolkit::InstanceServer server(key);
+
     strovan::TForm1 form(startFolder);
+    QObject::connect(&server, &toolkit::InstanceServer::comeForward, &form, [&form] {
+        form.showNormal();
+        form.raise();
+        form.activateWindow();
+    });
     form.show();
-    if (newTable)
-        QTimer::singleShot(0, &form, [&form] { toolkit::tellNewDriveTable(&form); });
+    if (firstStart.madeTable)
+        QTimer::singleShot(0, &form, [&form, firstStart] {
+            toolkit::tellFirstStart(&form, firstStart, [&form] { form.BtLecteursClick(); });
+        });
     return app.exec();
 }

@@ -10,6 +10,7 @@
 #include "platform/Process.h"
 #include "platform/WorkingFolder.h"
 #include "toolkit/Documents.h"
+#include "toolkit/DrivesWindow.h"
 #include "toolkit/FocusFrame.h"
 #include "toolkit/Jpeg.h"
 #include "toolkit/MessageBox.h"
@@ -18,6 +19,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFrame>
+#include <QPushButton>
 #include <QLabel>
 
 namespace pelmora {
@@ -38,6 +40,9 @@ const QString AttentionCaption = QStringLiteral("ATTENTION");
 const QString Attention =
     QStringLiteral("Avez-vous créé la page index.htm dans la racine virtuelle di CD/DVD\r"
                    "Dans le cas contraire vous devez la créer avant de poursuivre");
+const QString Lecteurs = QStringLiteral("&Lecteurs");
+const QString LecteursHint =
+    QStringLiteral("Donner une lettre à un dossier, choisir le disque virtuel");
 const QString HelpDocument = suite::below(suite::HelpDocument);
 const QString PrerequisitesDocument = suite::below(suite::PrerequisitesDocument);
 } // namespace text
@@ -60,7 +65,7 @@ const QList<ToolRow>& toolRows() {
 }
 
 // Reading order: top to bottom, left to right.
-const char* const TabOrder[] = {"BtAide",       "BtFin",        "PreRequis",    "SpeedButton2",
+const char* const TabOrder[] = {"BtAide",       "BtFin",        "BtLecteurs",   "PreRequis",    "SpeedButton2",
                                 "SpeedButton5", "BtSiteHtm",    "SpeedButton6", "SpeedButton3",
                                 "SpeedButton4", "SpeedButton1", "BtVideo",      "Label1",
                                 "Label3"};
@@ -131,6 +136,14 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     aide->setObjectName(QStringLiteral("BtAide"));
     toolkit::place(aide, 559, 8, 71, 33);
     connect(aide, &QPushButton::clicked, this, &TForm1::BtAideClick);
+
+    // Below "Fermer", beside the banner: the one free place at the top,
+    // among the window's other buttons that are not tools.
+    auto* lecteurs = new QPushButton(text::Lecteurs, this);
+    lecteurs->setObjectName(QStringLiteral("BtLecteurs"));
+    lecteurs->setToolTip(text::LecteursHint);
+    toolkit::place(lecteurs, 559, 86, 71, 33);
+    connect(lecteurs, &QPushButton::clicked, this, &TForm1::BtLecteursClick);
 
     auto* label1 = new toolkit::LinkLabel(suite::addressA(), this);
     label1->setObjectName(QStringLiteral("Label1"));
@@ -216,6 +229,15 @@ void TForm1::BtSiteHtmClick() {
         m_site->raise();
         m_site->activateWindow();
     }
+}
+
+void TForm1::BtLecteursClick() {
+    toolkit::DrivesWindow drives(virtualDriveSetting(), m_startFolder, this);
+    connect(&drives, &toolkit::DrivesWindow::virtualDriveChanged, this, [this] {
+        if (m_site)
+            m_site->followVirtualDrive();
+    });
+    drives.exec();
 }
 
 void TForm1::BtVideoClick() {

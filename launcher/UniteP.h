@@ -48,6 +48,8 @@ public:
     void PreRequisClick();
     void BtSiteHtmClick();
     void BtVideoClick();
+    // Opens the drives window.
+    void BtLecteursClick();
     void Label1Click();
     void Label3Click();
     void BtFinClick();

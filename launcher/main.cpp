@@ -26,7 +26,7 @@ int main(int argc, char* argv[]) {
     if (const auto code = toolkit::answerInfoOptions(argc, argv, info))
         return *code;
     // Before the menu takes its start folder, which the table turns into a Windows path.
-    const bool newTable = toolkit::prepareDriveTable();
+    const toolkit::FirstStart firstStart = toolkit::prepareDriveTable(pelmora::virtualDriveSetting());
 
     QApplication app(argc, argv);
     toolkit::installFrenchTranslations(app);
@@ -51,7 +51,9 @@ int main(int argc, char* argv[]) {
         menu.activateWindow();
     });
     menu.show();
-    if (newTable)
-        QTimer::singleShot(0, &menu, [&menu] { toolkit::tellNewDriveTable(&menu); });
+    if (firstStart.madeTable)
+        QTimer::singleShot(0, &menu, [&menu, firstStart] {
+            toolkit::tellFirstStart(&menu, firstStart, [&menu] { menu.BtLecteursClick(); });
+        });
     return app.exec();
 }

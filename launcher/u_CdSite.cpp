@@ -7,7 +7,6 @@
 #include "launcher/RootSave.h"
 #include "platform/Drives.h"
 #include "platform/FileSystem.h"
-#include "platform/Ini.h"
 #include "platform/Process.h"
 #include "platform/WinPath.h"
 #include "toolkit/Cursors.h"
@@ -16,6 +15,7 @@
 #include "toolkit/FolderSelectors.h"
 #include "toolkit/MessageBox.h"
 #include "toolkit/OpenFileDialog.h"
+#include "toolkit/SuiteSettings.h"
 #include "toolkit/Widgets.h"
 
 #include <QApplication>
@@ -68,9 +68,6 @@ const QString Saved = QStringLiteral("Racine du disque virtuel enregistrée : %1
 const QString StepAutorun = QStringLiteral("Copie Autorun.inf");
 const QString StepProgram = QStringLiteral("Copie ") + suite::name(suite::AutorunProgram);
 
-const QString SettingsFile = suite::below(suite::SettingsFile);
-const QString SettingsSection = suite::name(suite::SettingsSection);
-const QString SettingsKey = suite::name(suite::SettingsKey);
 const QString IconFolder = suite::below(suite::IconFolder) + QLatin1Char('\\');
 const QString HelpDocument = suite::below(suite::CdSiteDocument);
 
@@ -113,6 +110,11 @@ QGroupBox* groupBox(QWidget* parent, const char* name, const QString& caption, Q
 }
 
 } // namespace
+
+toolkit::VirtualDriveSetting virtualDriveSetting() {
+    return {suite::name(suite::SettingsFile), suite::name(suite::SettingsSection),
+            suite::name(suite::SettingsKey)};
+}
 
 void setIconDialog(IconDialog dialog) {
     iconDialog() = std::move(dialog);
@@ -312,18 +314,24 @@ void TForm3::showChosenIcon() {
 void TForm3::preselectVirtualDrive() {
     // As the converter does: the suite's virtual drive, when one is named and
     // listed; nothing is said otherwise.
-    const QString designation = platform::readIniString(m_startFolder + text::SettingsFile,
-                                                        text::SettingsSection, text::SettingsKey);
+    const QString designation = toolkit::readVirtualDrive(virtualDriveSetting(), m_startFolder);
     bool done = false;
     toolkit::runGuarded(
         [&] {
+            bool found = false;
             for (int i = 0; i < m_dcb->count() && !designation.isEmpty(); ++i) {
                 if (m_dcb->itemText(i).left(2).toUpper() != designation)
                     continue;
                 m_dcb->setDrive(designation.at(0));
                 m_dlb->refresh();
+                found = true;
                 break;
             }
+            // An installed suite's own folder holds no site: without a
+            // virtual disk the user's home is the better start.
+            if (!found && toolkit::isSystemFolder(m_dlb->directory()) &&
+                platform::driveReady(u'C'))
+                m_dcb->setDrive(u'C');
             done = true;
         },
         this);
@@ -393,6 +401,12 @@ void TForm3::BtQuitterClick() {
     hide();
 }
 
+void TForm3::followVirtualDrive() {
+    m_preselected = false;
+    if (isVisible())
+        preselectVirtualDrive();
+}
+
 void TForm3::setVisible(bool visible) {
     // Back where it was last shown, whole on a screen; the first time,
     // centred on the screen with the mouse.
@@ -408,8 +422,22 @@ void TForm3::setVisible(bool visible) {
         m_shownBefore = true;
     }
     QWidget::setVisible(visible);
-    if (showing && !m_preselected)
+    if (showing && !m_preselected) {
         preselectVirtualDrive();
+    } else if (showing) {
+        // Pages saved at the root while the window was hidden are offered;
+        // the page chosen before stays chosen.
+        const QString chosen = m_flb->fileName();
+        toolkit::runGuarded(
+            [this] {
+                m_dlb->refresh();
+                m_flb->refresh();
+            },
+            this);
+        const QList<QListWidgetItem*> same = m_flb->findItems(chosen, Qt::MatchExactly);
+        if (!chosen.isEmpty() && !same.isEmpty())
+            m_flb->setCurrentItem(same.first());
+    }
 }
 
 void TForm3::closeEvent(QCloseEvent* event) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "toolkit/SuiteSettings.h"
+
 #include <QPoint>
 #include <QString>
 #include <QWidget>
@@ -27,6 +29,9 @@ namespace pelmora {
 using IconDialog = std::function<QString(QWidget* parent, const QString& hostFolder)>;
 // An empty dialog restores the real one.
 void setIconDialog(IconDialog dialog);
+
+// Where the suite names its virtual drive.
+toolkit::VirtualDriveSetting virtualDriveSetting();
 
 // The CD/DVD site window: prepares the root of the virtual disk so that a
 // disc burnt from it opens the site by itself (Autorun.inf, the autorun
@@ -56,6 +61,10 @@ public:
     void BtEnregClick();
     void BtAideClick();
     void BtQuitterClick();
+
+    // The virtual drive was chosen again: the window moves to it now when
+    // shown, else at its next showing.
+    void followVirtualDrive();
 
     void setVisible(bool visible) override;
 

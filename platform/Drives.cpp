@@ -250,6 +250,43 @@ bool createDefaultDriveTable() {
     return true;
 }
 
+QString userSettingsFolder() {
+    return QFileInfo(driveTableFolder()).path();
+}
+
+bool tableDefinesDrive(QChar letter) {
+    const QChar upper = letter.toUpper();
+    return upper >= u'A' && upper <= u'Z' && tableDefines(upper);
+}
+
+int defineDrive(QChar letter, const QString& hostFolder) {
+    const QChar upper = letter.toUpper();
+    if (upper < u'A' || upper >= u'Z')
+        return ErrInvalidDrive;
+    const QString folder = driveTableFolder();
+    if (!QDir().mkpath(folder))
+        return ErrPathNotFound;
+    // symlink never replaces: of two windows giving the letter, one wins.
+    if (::symlink(QFile::encodeName(hostFolder).constData(),
+                  QFile::encodeName(linkPath(upper)).constData()) != 0)
+        return errno == EEXIST ? ErrAlreadyExists : winErrorFromErrno(errno);
+    return NoError;
+}
+
+int removeDrive(QChar letter) {
+    const QChar upper = letter.toUpper();
+    if (upper < u'A' || upper > u'Z')
+        return ErrInvalidDrive;
+    const QByteArray link = QFile::encodeName(linkPath(upper));
+    struct stat st;
+    if (::lstat(link.constData(), &st) != 0)
+        return ErrInvalidDrive;
+    if (!S_ISLNK(st.st_mode))
+        return ErrAccessDenied;
+    // unlink removes the link itself, never what it leads to.
+    return ::unlink(link.constData()) == 0 ? NoError : winErrorFromErrno(errno);
+}
+
 QList<RemovableDrive> removableDrives() {
     QList<MountPoint> mounts;
     for (const MountPoint& mount : mountedFileSystems())

@@ -23,6 +23,25 @@ QList<QChar> definedDrives();
 // made the table; an existing table, even an empty one, is never touched.
 bool createDefaultDriveTable();
 
+// The folder of the user's own settings, beside the drive table (its parent):
+// $XDG_CONFIG_HOME/pelmora, or the folder holding PELMORA_DRIVES' table.
+QString userSettingsFolder();
+
+// True when the table itself holds the letter (a link, or a folder standing
+// for the drive), as opposed to z: by default or a removable volume.
+bool tableDefinesDrive(QChar letter);
+
+// Gives the letter (A to Y) to a host folder: a link in the table, which is
+// made when missing. Fails with ErrAlreadyExists when the table holds the
+// letter already, ErrInvalidDrive for Z or a character that is no letter.
+int defineDrive(QChar letter, const QString& hostFolder);
+
+// Takes the letter away from the table: only the link goes; the folder it
+// stands for is never touched. ErrInvalidDrive when the table does not hold
+// the letter; ErrAccessDenied when the table holds a folder of its own there
+// (removing it would touch what is in it).
+int removeDrive(QChar letter);
+
 // A mounted removable volume and the drive letter it stands for. Each gets the
 // first letter from D that neither the table nor another volume holds, and
 // keeps it while it stays mounted; a letter the table defines later goes back

@@ -24,4 +24,17 @@ QString readIniString(const QString& iniPath, const QString& section, const QStr
 
 inline constexpr qint64 MaxIniFileSize = 1 << 20;
 
+// Sets key in section of an INI file (Windows path) to value, as the Windows
+// profile writer does: the first line of that key in the first section of
+// that name is rewritten, a missing key is added at the end of its section,
+// a missing section at the end of the file, a missing file is created;
+// every other line stays as it was. The file keeps its encoding (a
+// byte-order mark says which); a new one is Windows-1252 with CR LF line
+// ends. It is written through a Replacement, so that a reader never sees it
+// half written. Returns a Windows code: ErrInvalidName when the section or
+// key is empty or the value cannot be written in the file's encoding,
+// ErrFileExists for a file too large to be a settings file.
+int writeIniString(const QString& iniPath, const QString& section, const QString& key,
+                   const QString& value);
+
 } // namespace platform

@@ -177,6 +177,10 @@ Volume volumeOf(QChar letter) {
         if (drive.letter == upper) {
             volume.kind = kindOfMount(drive.mount.fileSystemType, drive.mount.device, true);
             volume.label = drive.mount.label;
+            // Desktops mount a medium in a folder named after its label: where
+            // the label cannot be read (no udev), that name stands for it.
+            if (volume.label.isEmpty())
+                volume.label = QFileInfo(QDir::cleanPath(drive.mount.rootPath)).fileName();
             return volume;
         }
     }
@@ -185,6 +189,7 @@ Volume volumeOf(QChar letter) {
         return volume;
     }
     const QString root = QFileInfo(driveHostRoot(upper)).canonicalFilePath();
+    volume.wholeSystem = root == u"/";
     const QStorageInfo storage(root);
     if (!storage.isValid())
         return volume; // a fixed drive whose label cannot be read

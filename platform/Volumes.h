@@ -20,6 +20,8 @@ struct Volume {
     // Set when the drive is a folder inside a larger file system: that
     // folder's name, which tells the drive apart better than the volume's label.
     QString folderName;
+    // The drive stands for the whole host system ("/"), as z: does by default.
+    bool wholeSystem = false;
 };
 
 // A mounted file system, as the host lists it.

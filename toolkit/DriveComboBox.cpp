@@ -37,9 +37,14 @@ QIcon driveIcon(platform::DriveKind kind, const QStyle* style) {
 
 QString driveEntryText(QChar letter, const platform::Volume& volume) {
     const QString text = QString(letter.toLower()) + u':';
+    // The root of the whole system has no label worth showing: it says what it is.
+    if (volume.wholeSystem)
+        return text + QStringLiteral(" [Système]");
     switch (volume.kind) {
     case platform::DriveKind::Removable:
-        return text;
+        // A card or key is known by its label; a reader without medium shows none.
+        return volume.label.isEmpty() ? text
+                                      : text + QStringLiteral(" [") + volume.label.toLower() + u']';
     case platform::DriveKind::Remote:
         return text + u' ' + volume.remoteName.toLower();
     default:

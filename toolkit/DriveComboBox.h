@@ -14,7 +14,8 @@ namespace toolkit {
 class DirectoryListBox;
 
 // Text of a drive selector entry: "c: [label]", "c: [Folder]" for a folder of
-// a larger file system, "x: \\server\share" or "a:".
+// a larger file system, "x: \\server\share", "z: [Système]" for the whole
+// system, "d: [label]" for a removable volume, or "a:" without medium.
 QString driveEntryText(QChar letter, const platform::Volume& volume);
 
 // Second line of the error box of a drive that has no medium.

@@ -2,6 +2,7 @@
 #include "toolkit/StartUp.h"
 
 #include "platform/Drives.h"
+#include "platform/Errors.h"
 #include "toolkit/MessageBox.h"
 #include "toolkit/Translations.h"
 
@@ -46,28 +47,84 @@ std::optional<int> answerInfoOptions(int argc, char** argv, const ProgramInfo& i
     return 0;
 }
 
-QString newDriveTableText(const QString& tableFolder) {
-    QString shown = tableFolder;
+QString defaultVirtualDiskFolder() {
+    return QDir::homePath() + QStringLiteral("/Pelmora/Disque virtuel");
+}
+
+QChar freeVirtualLetter() {
+    const QList<QChar> taken = platform::definedDrives();
+    for (char16_t c = u'X'; c >= u'D'; --c)
+        if (!taken.contains(QChar(c)))
+            return QChar(c);
+    return {};
+}
+
+FirstStart prepareDriveTable(const VirtualDriveSetting& setting) {
+    FirstStart start;
+    start.madeTable = platform::createDefaultDriveTable();
+    if (!start.madeTable)
+        return start;
+    const QString folder = defaultVirtualDiskFolder();
+    const QChar letter = freeVirtualLetter();
+    if (letter.isNull()) {
+        start.error = platform::ErrInvalidDrive;
+        return start;
+    }
+    if (!QDir().mkpath(folder)) {
+        start.error = platform::ErrAccessDenied;
+        return start;
+    }
+    start.error = platform::defineDrive(letter, folder);
+    if (start.error == platform::NoError)
+        start.error = writeVirtualDrive(setting, letter);
+    if (start.error == platform::NoError) {
+        start.virtualLetter = letter;
+        start.virtualFolder = folder;
+    }
+    return start;
+}
+
+namespace {
+
+// The home folder written as the user knows it.
+QString shownFolder(const QString& hostFolder) {
     const QString home = QDir::homePath();
-    if (shown.startsWith(home + u'/'))
-        shown = QStringLiteral("~") + shown.mid(home.size());
-    return QStringLiteral("Table des lecteurs créée dans %1 : c: est votre dossier personnel ; "
-                          "pour ajouter un lecteur, placez-y un lien symbolique nommé par sa "
-                          "lettre, par exemple « ln -s ~/MonSite %1/x: ».")
-        .arg(shown);
+    if (hostFolder.startsWith(home + u'/'))
+        return QStringLiteral("~") + hostFolder.mid(home.size());
+    return hostFolder;
 }
 
-bool prepareDriveTable() {
-    return platform::createDefaultDriveTable();
+} // namespace
+
+QString firstStartText(const FirstStart& start) {
+    if (start.virtualLetter.isNull())
+        return QStringLiteral("Votre dossier personnel est maintenant le lecteur c:, mais le "
+                              "disque virtuel n'a pas pu être préparé (%1). Ouvrez « Lecteurs » "
+                              "pour donner une lettre au dossier de votre site et en faire le "
+                              "disque virtuel.")
+            .arg(platform::IoError::messageFor(start.error));
+    return QStringLiteral("Votre dossier personnel est le lecteur c:, et le dossier vide "
+                          "« %1 » est le disque virtuel %2: ; enregistrez-y les pages de votre "
+                          "site. Pour donner une lettre à un autre dossier ou changer de disque "
+                          "virtuel, ouvrez « Lecteurs ».")
+        .arg(shownFolder(start.virtualFolder), QString(start.virtualLetter.toLower()));
 }
 
-void tellNewDriveTable(QWidget* parent) {
+void tellFirstStart(QWidget* parent, const FirstStart& start,
+                    const std::function<void()>& openDrives) {
     MessageRequest request;
     request.parent = parent;
     request.caption = programTitle();
-    request.text = newDriveTableText(platform::driveTableFolder());
+    request.text = firstStartText(start);
     request.icon = BoxIcon::Information;
-    showMessage(request);
+    // "OK" is the default, and Escape or the close box answer it too: the
+    // drives window opens only when asked for.
+    request.buttons = Buttons::YesNo;
+    request.yesText = QStringLiteral("&Lecteurs…");
+    request.noText = QStringLiteral("OK");
+    request.defaultAnswer = Answer::No;
+    if (showMessage(request) == Answer::Yes && openDrives)
+        openDrives();
 }
 
 } // namespace toolkit

@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "toolkit/SuiteSettings.h"
+
 #include <QString>
+
+#include <functional>
 
 #include <optional>
 
@@ -24,12 +28,35 @@ struct ProgramInfo {
 // goes on. Other arguments are left to the program and to Qt.
 std::optional<int> answerInfoOptions(int argc, char** argv, const ProgramInfo& info);
 
-// The one line that tells where a new drive table is and how to add a drive.
-QString newDriveTableText(const QString& tableFolder);
+// What a first start set up: the drive table with c: for the home folder,
+// and a virtual disk, an empty folder of the home given a letter and named
+// in the user's own settings.
+struct FirstStart {
+    bool madeTable = false;
+    QChar virtualLetter;   // null when the virtual disk could not be made
+    QString virtualFolder; // host path
+    int error = 0;         // why it could not, a Windows code
+};
 
-// Makes the drive table when there is none yet; returns true when it did, and
-// the program then says so with tellNewDriveTable once its window is shown.
-bool prepareDriveTable();
-void tellNewDriveTable(QWidget* parent);
+// Where a first start puts the virtual disk: ~/Pelmora/Disque virtuel.
+QString defaultVirtualDiskFolder();
+
+// The letter a first start gives the virtual disk: X, or the first free
+// one from X down.
+QChar freeVirtualLetter();
+
+// Makes the drive table when there is none yet, and the virtual disk with
+// it. An existing table, even an empty one, is never touched: madeTable is
+// then false and nothing else is done.
+FirstStart prepareDriveTable(const VirtualDriveSetting& setting);
+
+// The one or two sentences that say what a first start set up and that the
+// drives window changes it.
+QString firstStartText(const FirstStart& start);
+
+// Tells what the first start set up, once the program's window is shown;
+// the box's "Lecteurs" button calls openDrives.
+void tellFirstStart(QWidget* parent, const FirstStart& start,
+                    const std::function<void()>& openDrives);
 
 } // namespace toolkit

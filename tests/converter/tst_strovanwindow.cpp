@@ -129,6 +129,8 @@ private slots:
     void readableUnderAnyTheme();
     void addressWithoutBrowserIsSaid();
     void startsOnTheStartFolder();
+    void installedOpensOnTheUserFiles_data();
+    void installedOpensOnTheUserFiles();
     void selectorsAreLinked();
     void preselection_data();
     void preselection();
@@ -207,6 +209,7 @@ void TestStrovanWindow::layout_data() {
     QTest::newRow("Label4") << "Label4" << QRect(488, 264, 200, 23) << true;
     QTest::newRow("Label5") << "Label5" << QRect(488, 296, 179, 23) << true;
     QTest::newRow("Label6") << "Label6" << QRect(488, 328, 230, 23) << true;
+    QTest::newRow("BtLecteurs") << "BtLecteurs" << QRect(488, 167, 81, 27) << false;
 }
 
 void TestStrovanWindow::layout() {
@@ -304,10 +307,11 @@ void TestStrovanWindow::tabOrder() {
         w = w->nextInFocusChain();
     } while (w != form->DCB);
     // Reading order: the selectors column by column, the buttons left to
-    // right, the file name, the two addresses.
-    const QList<QWidget*> expected{form->DCB,    form->DLB,    form->FLB,     form->BtAction,
-                                   form->BtAide, form->BtMenu, form->BitBtn1, form->Edit1,
-                                   form->Label5, form->Label6};
+    // right and the one below them, the file name, the two addresses.
+    const QList<QWidget*> expected{form->DCB,     form->DLB,        form->FLB,
+                                   form->BtAction, form->BtAide,     form->BtMenu,
+                                   form->BitBtn1,  form->BtLecteurs, form->Edit1,
+                                   form->Label5,   form->Label6};
     QCOMPARE(order, expected);
 }
 
@@ -368,6 +372,94 @@ void TestStrovanWindow::startsOnTheStartFolder() {
     QCOMPARE(form->Edit1->text(), QStringLiteral("*.*"));
     QCOMPARE(form->Label1->text(), ToolFolder);
     QVERIFY(!form->activatedOnce());
+}
+
+void TestStrovanWindow::installedOpensOnTheUserFiles_data() {
+    QTest::addColumn<QStringList>("card");   // files on a mounted card; empty: no card
+    QTest::addColumn<QStringList>("videos"); // folders of the home
+    QTest::addColumn<QString>("userDirs");   // the desktop's videos folder, if it names one
+    QTest::addColumn<QString>("expected");
+    const QStringList both{"Vidéos", "Videos"};
+    QTest::newRow("card in the camcorder's layout")
+        << QStringList{"SD_VIDEO/PRG001/MOV001.MOD"} << both << "" << "D:\\SD_VIDEO";
+    QTest::newRow("card of recording folders") << QStringList{"PRG00A/MOV001.MOI"} << both << ""
+                                               << "D:\\";
+    QTest::newRow("card of clips") << QStringList{"mov001.mod"} << both << "" << "D:\\";
+    QTest::newRow("a key of photos is no card")
+        << QStringList{"Photos/img.jpg"} << both << "" << "C:\\Vidéos";
+    QTest::newRow("the desktop's videos folder")
+        << QStringList{} << QStringList{"Films", "Vidéos"} << "Films" << "C:\\Films";
+    QTest::newRow("desktop's folder missing") << QStringList{} << QStringList{"Vidéos"} << "Films"
+                                              << "C:\\Vidéos";
+    QTest::newRow("English name") << QStringList{} << QStringList{"Videos"} << "" << "C:\\Videos";
+    QTest::newRow("no videos folder") << QStringList{} << QStringList{} << "" << "C:\\";
+}
+
+void TestStrovanWindow::installedOpensOnTheUserFiles() {
+    QFETCH(QStringList, card);
+    QFETCH(QStringList, videos);
+    QFETCH(QString, userDirs);
+    QFETCH(QString, expected);
+    const QString root = m_drives->hostRoot();
+    const QString home = root + QStringLiteral("/home");
+    for (const QString& folder : std::as_const(videos))
+        QVERIFY(QDir().mkpath(home + u'/' + folder));
+    QVERIFY(QDir().mkpath(home));
+    m_drives->addDrive(u'C', home);
+    m_drives->makeFolder(ToolFolder);
+    const QByteArray oldHome = qgetenv("HOME");
+    const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("HOME", QFile::encodeName(home));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(root + QStringLiteral("/config")));
+    if (!userDirs.isEmpty()) {
+        QVERIFY(QDir().mkpath(root + QStringLiteral("/config")));
+        QFile dirs(root + QStringLiteral("/config/user-dirs.dirs"));
+        QVERIFY(dirs.open(QIODevice::WriteOnly));
+        dirs.write("XDG_VIDEOS_DIR=\"$HOME/" + userDirs.toUtf8() + "\"\n");
+    }
+    const QString media = root + QStringLiteral("/media/CARTE");
+    for (const QString& file : std::as_const(card)) {
+        QVERIFY(QDir().mkpath(QFileInfo(media + u'/' + file).path()));
+        QFile(media + u'/' + file).open(QIODevice::WriteOnly);
+    }
+    platform::setMountLister([media, present = !card.isEmpty()] {
+        platform::MountPoint mount;
+        mount.rootPath = media;
+        mount.fileSystemType = "vfat";
+        mount.removableDevice = true;
+        return present ? QList<platform::MountPoint>{mount} : QList<platform::MountPoint>{};
+    });
+    // An installed suite lies on no drive of the user's: only z: reaches it.
+    const QString suite = root + QStringLiteral("/usr/lib/pelmora");
+    QVERIFY(QDir().mkpath(suite + QStringLiteral("/Strovan.2005")));
+    m_drives->writeFile(SettingsFile, "[DISQUES]\r\nVirtuel=X:\r\n");
+    {
+        QFile settings(suite + QStringLiteral("/SUBST.INI"));
+        QVERIFY(settings.open(QIODevice::WriteOnly));
+        settings.write("[DISQUES]\r\nVirtuel=X:\r\n");
+    }
+    const QString start = platform::toWindowsPath(suite + QStringLiteral("/Strovan.2005"));
+    QVERIFY(start.startsWith(QStringLiteral("Z:\\")));
+
+    const auto installed = makeWindow(start);
+    QVERIFY(installed->openedOnUserFiles());
+    QCOMPARE(installed->DLB->directory(), expected);
+    // The virtual disk is not chosen over what the user is to convert.
+    installed->FormActivate();
+    QCOMPARE(installed->DLB->directory(), expected);
+    QCOMPARE(installed->startFolder(), start);
+
+    // A suite laid out on the user's drives keeps its start folder.
+    const auto laidOut = makeWindow(ToolFolder);
+    QVERIFY(!laidOut->openedOnUserFiles());
+    QCOMPARE(laidOut->DLB->directory(), ToolFolder);
+
+    platform::setMountLister({});
+    qputenv("HOME", oldHome);
+    if (oldConfig.isNull())
+        qunsetenv("XDG_CONFIG_HOME");
+    else
+        qputenv("XDG_CONFIG_HOME", oldConfig);
 }
 
 void TestStrovanWindow::selectorsAreLinked() {
@@ -752,17 +844,27 @@ void TestStrovanWindow::asksBeforeRenamingForeignFolders_data() {
     QTest::addColumn<QStringList>("asked"); // the folders the question names
     QTest::addColumn<int>("answer");
     QTest::addColumn<QStringList>("after");
+    QTest::addColumn<QString>("said"); // a line of the box that ends the action
     const QStringList ours{"Photos", "Videos"};
-    QTest::newRow("Non") << ours << ours << int(toolkit::Answer::No) << ours;
+    QTest::newRow("Non, nothing else")
+        << ours << ours << int(toolkit::Answer::No) << ours
+        << "Rien d'autre à transformer dans C:\\Mes films : les dossiers « Photos », « Videos » "
+           "restent tels quels.";
+    QTest::newRow("Non, one folder beside a card")
+        << QStringList{"Photos", "PRG001"} << QStringList{"Photos"} << int(toolkit::Answer::No)
+        << QStringList{"Photos", "PRG0001"} << "Dossiers laissés tels quels : « Photos »";
     QTest::newRow("Oui") << ours << ours << int(toolkit::Answer::Yes)
-                         << QStringList{"Pho0000", "Vid0000"};
+                         << QStringList{"Pho0000", "Vid0000"} << "Dossiers d'enregistrement renommés : 2";
     QTest::newRow("a real card") << QStringList{"PRG001", "PRG00A"} << QStringList()
-                                 << int(toolkit::Answer::No) << QStringList{"PRG0001", "PRG0010"};
+                                 << int(toolkit::Answer::No) << QStringList{"PRG0001", "PRG0010"}
+                                 << "Clips renommés : 2";
     QTest::newRow("more than five")
         << QStringList{"AAAAAA", "BBBBBB", "CCCCCC", "DDDDDD", "EEEEEE", "FFFFFF", "PRG001"}
         << QStringList{"AAAAAA", "BBBBBB", "CCCCCC", "DDDDDD", "EEEEEE", "… et 1 autres"}
         << int(toolkit::Answer::No)
-        << QStringList{"AAAAAA", "BBBBBB", "CCCCCC", "DDDDDD", "EEEEEE", "FFFFFF", "PRG001"};
+        << QStringList{"AAAAAA", "BBBBBB", "CCCCCC", "DDDDDD", "EEEEEE", "FFFFFF", "PRG0001"}
+        << "Dossiers laissés tels quels : « AAAAAA », « BBBBBB », « CCCCCC », « DDDDDD », "
+           "« EEEEEE », … et 1 autres";
 }
 
 void TestStrovanWindow::asksBeforeRenamingForeignFolders() {
@@ -770,6 +872,7 @@ void TestStrovanWindow::asksBeforeRenamingForeignFolders() {
     QFETCH(QStringList, asked);
     QFETCH(int, answer);
     QFETCH(QStringList, after);
+    QFETCH(QString, said);
     const QString cam = QStringLiteral("C:\\Mes films");
     for (const QString& folder : folders)
         m_drives->writeFile(cam + u'\\' + folder + QStringLiteral("\\MOV001.MOD"), "clip");
@@ -789,10 +892,16 @@ void TestStrovanWindow::asksBeforeRenamingForeignFolders() {
         QCOMPARE(lines.mid(1, asked.size()).replaceInStrings(QStringLiteral("    "), QString()),
                  asked);
         QCOMPARE(questions.first().defaultAnswer, toolkit::Answer::No);
+        // Written for one folder or several.
+        QCOMPARE(lines.first().contains(QStringLiteral("ce dossier ne vient")), asked.size() == 1);
+        QCOMPARE(lines.last().startsWith(QStringLiteral("Il serait")), asked.size() == 1);
     }
+    QVERIFY(!boxes.boxes.isEmpty());
+    QVERIFY2(boxes.boxes.last().text.split(QChar(13)).contains(said),
+             qPrintable(boxes.boxes.last().text));
     QStringList names = texts(form->DLB).mid(2); // after the root and the folder itself
     QCOMPARE(names, after);
-    // On "Non" nothing at all changed, clips included.
+    // On "Non" the folders it names did not change at all, clips included.
     if (answer == int(toolkit::Answer::No) && !asked.isEmpty())
         QCOMPARE(m_drives->readFile(cam + u'\\' + folders.first() + QStringLiteral("\\MOV001.MOD")),
                  QByteArray("clip"));

@@ -906,6 +906,53 @@ private slots:
         QCOMPARE(m_boxes.size(), boxes * 2);
     }
 
+    // Installed, the suite folder lies on none of the user's drives: the
+    // window opens on the virtual disk the user's own settings name, else
+    // on the home folder, never in the suite's folder.
+    void installedOpensOnTheVirtualDisk_data() {
+        QTest::addColumn<QByteArray>("own"); // the user's settings; null: none
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QStringList>("pages");
+        QTest::newRow("the user's virtual disk")
+            << QByteArray("[DISQUES]\r\nVirtuel=X:\r\n") << "X:\\" << QStringList{"index.htm"};
+        QTest::newRow("none named") << QByteArray() << "C:\\" << QStringList{};
+    }
+    void installedOpensOnTheVirtualDisk() {
+        QFETCH(QByteArray, own);
+        QFETCH(QString, folder);
+        QFETCH(QStringList, pages);
+        const QString installed = m_drives->hostRoot() + QStringLiteral("/usr/lib/pelmora");
+        QVERIFY(QDir().mkpath(installed));
+        QFile page(installed + QStringLiteral("/Tavrin.htm"));
+        QVERIFY(page.open(QIODevice::WriteOnly));
+        const QString own_ini = m_drives->hostRoot() + QStringLiteral("/SUBST.INI");
+        if (!own.isNull()) {
+            QFile file(own_ini);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(own);
+        }
+        const auto removeIni = qScopeGuard([&] { QFile::remove(own_ini); });
+        const QString suite = platform::toWindowsPath(installed);
+        QVERIFY(suite.startsWith(QStringLiteral("Z:")));
+        platform::resetWorkingFolders(); // every drive's current folder at its root
+        platform::setCurrentFolder(suite);
+        m_form = std::make_unique<TForm3>(suite);
+        m_form->show();
+        QCOMPARE(m_form->DLB()->directory(), folder);
+        QStringList listed;
+        for (int i = 0; i < m_form->FLB()->count(); ++i)
+            listed << m_form->FLB()->item(i)->text();
+        QCOMPARE(listed, pages);
+        // A page saved at the root while the window is hidden is offered at
+        // its next showing.
+        m_form->hide();
+        m_drives->writeFile(folder + QStringLiteral("nouvelle.htm"), "<html></html>");
+        m_form->show();
+        QVERIFY(!m_form->FLB()->findItems(QStringLiteral("nouvelle.htm"), Qt::MatchExactly).isEmpty());
+        m_form->hide();
+        platform::setCurrentFolder(QStringLiteral("C:\\Pelmora"));
+    }
+
     void tabFollowsTheSteps() {
         // Reading order: steps 1 to 4 down the left column, the preview and the
         // buttons on the right, then round to the instructions at the top.

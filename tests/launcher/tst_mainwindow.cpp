@@ -342,7 +342,8 @@ private slots:
             {"SpeedButton6", {330, 209, 305, 33}}, {"SpeedButton3", {19, 248, 305, 33}},
             {"SpeedButton4", {330, 248, 305, 33}}, {"SpeedButton1", {21, 288, 303, 33}},
             {"BtVideo", {330, 287, 305, 33}},      {"Label1", {21, 368, 181, 20}},
-            {"Label3", {234, 368, 138, 20}},       {"Label2", {411, 368, 176, 20}}};
+            {"Label3", {234, 368, 138, 20}},       {"Label2", {411, 368, 176, 20}},
+            {"BtLecteurs", {559, 86, 71, 33}}};
         for (const auto& [name, rect] : menu)
             QTest::newRow(name) << false << QString::fromLatin1(name) << rect;
         const QList<std::tuple<const char*, QRect>> video{{"Panel1", {8, 8, 265, 49}},
@@ -390,7 +391,7 @@ private slots:
         QTest::addColumn<QStringList>("order");
         // Reading order, top to bottom and left to right, the links included.
         QTest::newRow("menu") << "menu"
-                              << QStringList{"BtAide",       "BtFin",        "PreRequis",
+                              << QStringList{"BtAide",       "BtFin",        "BtLecteurs",   "PreRequis",
                                              "SpeedButton2", "SpeedButton5", "BtSiteHtm",
                                              "SpeedButton6", "SpeedButton3", "SpeedButton4",
                                              "SpeedButton1", "BtVideo",      "Label1",

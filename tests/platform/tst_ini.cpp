@@ -4,8 +4,10 @@
 
 #include "support/TempDrives.h"
 
+#include "platform/Errors.h"
 #include "platform/Ini.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTest>
 
@@ -106,6 +108,73 @@ private slots:
         const QString absent = QStringLiteral("\x1b<absent>");
         const QString value = platform::readIniString("K:\\" + file, section, key, absent);
         QCOMPARE(value, answer == u"-" ? absent : answer.mid(1));
+    }
+
+    // The writer changes the one line the reader would find, keeps the rest
+    // and the file's encoding, and the reader finds the new value.
+    void writesWhatTheReaderFinds_data() {
+        QTest::addColumn<QByteArray>("before"); // "-": no file
+        QTest::addColumn<QByteArray>("after");
+        QTest::newRow("no file") << QByteArray("-") << QByteArray("[DISQUES]\r\nVirtuel=Y:\r\n");
+        QTest::newRow("value replaced, case of names kept")
+            << QByteArray("; réglages\r\n[disques]\r\n virtuel = X: \r\nAutre=1\r\n")
+            << QByteArray("; réglages\r\n[disques]\r\nVirtuel=Y:\r\nAutre=1\r\n");
+        QTest::newRow("key added at the end of its section")
+            << QByteArray("[DISQUES]\r\nAutre=1\r\n\r\n[SUITE]\r\nA=2\r\n")
+            << QByteArray("[DISQUES]\r\nAutre=1\r\nVirtuel=Y:\r\n\r\n[SUITE]\r\nA=2\r\n");
+        QTest::newRow("section added, last line without its end")
+            << QByteArray("[SUITE]\nA=2") << QByteArray("[SUITE]\nA=2\r\n[DISQUES]\r\nVirtuel=Y:\r\n");
+        QTest::newRow("CR-only lines kept")
+            << QByteArray("[DISQUES]\rVirtuel=X:\rAutre=1\r")
+            << QByteArray("[DISQUES]\rVirtuel=Y:\rAutre=1\r");
+        QTest::newRow("UTF-8 with its mark stays so")
+            << QByteArray("\xEF\xBB\xBF[DISQUES]\r\nNom=\xC3\xA9t\xC3\xA9\r\nVirtuel=X:\r\n")
+            << QByteArray("\xEF\xBB\xBF[DISQUES]\r\nNom=\xC3\xA9t\xC3\xA9\r\nVirtuel=Y:\r\n");
+        QTest::newRow("ANSI stays ANSI") << QByteArray("[DISQUES]\r\nNom=\xE9t\xE9\r\n")
+                                         << QByteArray("[DISQUES]\r\nNom=\xE9t\xE9\r\nVirtuel=Y:\r\n");
+        QTest::newRow("a key before any section is not the section's")
+            << QByteArray("Virtuel=X:\r\n[DISQUES]\r\n")
+            << QByteArray("Virtuel=X:\r\n[DISQUES]\r\nVirtuel=Y:\r\n");
+    }
+    void writesWhatTheReaderFinds() {
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, after);
+        TempDrives drives;
+        const QString root = drives.addDrive(u'C');
+        if (before != "-")
+            drives.writeFile(QStringLiteral("C:\\SUBST.INI"), before);
+        QCOMPARE(platform::writeIniString(QStringLiteral("C:\\subst.ini"), QStringLiteral("DISQUES"),
+                                          QStringLiteral("Virtuel"), QStringLiteral("Y:")),
+                 int(platform::NoError));
+        QCOMPARE(drives.readFile(QStringLiteral("C:\\SUBST.INI")), after);
+        QCOMPARE(platform::readIniString(QStringLiteral("C:\\SUBST.INI"), QStringLiteral("Disques"),
+                                         QStringLiteral("VIRTUEL")),
+                 QStringLiteral("Y:"));
+        // Nothing but the file itself (under the name it had, else the one
+        // asked for): no temporary file is left beside it.
+        QCOMPARE(QDir(root).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{before == "-" ? "subst.ini" : "SUBST.INI"});
+    }
+
+    void refusesWhatCannotBeWritten_data() {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("empty key") << "" << "Y:";
+        QTest::newRow("key with =") << "Vir=tuel" << "Y:";
+        QTest::newRow("value on two lines") << "Virtuel" << "Y:\r\nZ:";
+        QTest::newRow("no ANSI byte for it") << "Virtuel" << "\u4e2d";
+    }
+    void refusesWhatCannotBeWritten() {
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        TempDrives drives;
+        drives.addDrive(u'C');
+        const QByteArray before("[DISQUES]\r\nVirtuel=X:\r\n");
+        drives.writeFile(QStringLiteral("C:\\SUBST.INI"), before);
+        QCOMPARE(platform::writeIniString(QStringLiteral("C:\\SUBST.INI"), QStringLiteral("DISQUES"),
+                                          key, value),
+                 int(platform::ErrInvalidName));
+        QCOMPARE(drives.readFile(QStringLiteral("C:\\SUBST.INI")), before);
     }
 };
 

@@ -2,6 +2,8 @@
 // any window, without a display, and without making a drive table.
 
 #include "common/Version.h"
+#include "converter/StartPlace.h"
+#include "toolkit/SingleInstance.h"
 
 #include <QDir>
 #include <QProcess>
@@ -14,6 +16,7 @@ class TestCommandLine : public QObject {
 private slots:
     void infoOptions_data();
     void infoOptions();
+    void oneConverterAtATime();
 };
 
 void TestCommandLine::infoOptions_data() {
@@ -60,6 +63,38 @@ void TestCommandLine::infoOptions() {
     if (expected.size() == 1)
         QCOMPARE(output, expected.first()); // the version line and nothing else
     QVERIFY(!QDir(table).exists());
+}
+
+// A second converter started while one runs brings the first forward and
+// ends at once; the first goes on.
+void TestCommandLine::oneConverterAtATime() {
+    QTemporaryDir home;
+    QVERIFY(home.isValid());
+    const QString folder = home.path() + QStringLiteral("/Suite/Strovan.2005");
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(QDir().mkpath(home.path() + QStringLiteral("/drives"))); // no first start
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("PELMORA_DRIVES"), home.path() + QStringLiteral("/drives"));
+    environment.insert(QStringLiteral("HOME"), home.path());
+    const auto start = [&](QProcess& process) {
+        process.setProcessEnvironment(environment);
+        process.setWorkingDirectory(folder);
+        process.start(QStringLiteral(STROVAN_EXE), {QStringLiteral("MENU")});
+        return process.waitForStarted(30000);
+    };
+    QProcess first;
+    QVERIFY(start(first));
+    // Ready once it answers where a second start will ask.
+    QTRY_VERIFY_WITH_TIMEOUT(toolkit::bringInstanceForward(strovan::ConverterInstanceKey(folder)),
+                             60000);
+    QProcess second;
+    QVERIFY(start(second));
+    QVERIFY(second.waitForFinished(60000));
+    QCOMPARE(second.exitCode(), 0);
+    QCOMPARE(first.state(), QProcess::Running);
+    first.kill();
+    first.waitForFinished(10000);
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)

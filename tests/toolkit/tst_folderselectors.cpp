@@ -483,12 +483,13 @@ void TestFolderSelectors::selectorFollowsVolumes() {
     s.window.show();
     QCOMPARE(s.dcb->findText(QStringLiteral("d:")), -1);
     mounts << platform::MountPoint{card, "/dev/sdb1", "vfat", QStringLiteral("CARTE"), true};
-    QTRY_VERIFY(s.dcb->findText(QStringLiteral("d:")) >= 0); // no restart
+    // No restart; the card is known by its label.
+    QTRY_VERIFY(s.dcb->findText(QStringLiteral("d: [carte]")) >= 0);
     s.dcb->setDrive(u'D');
     QCOMPARE(s.dlb->directory(), QStringLiteral("D:\\"));
     // Taken out while in use: the entry goes, the lists stay usable.
     mounts.clear();
-    QTRY_COMPARE(s.dcb->findText(QStringLiteral("d:")), -1);
+    QTRY_COMPARE(s.dcb->findText(QStringLiteral("d: [carte]")), -1);
     s.dcb->setDrive(u'X');
     QCOMPARE(s.dlb->directory(), QStringLiteral("X:\\"));
 }
@@ -592,10 +593,14 @@ void TestFolderSelectors::driveEntryTexts_data() {
                              << "//Serveur/Partage"
                              << ""
                              << "c: //serveur/partage";
-    QTest::newRow("removable") << int(K::Removable) << "CLE"
+    QTest::newRow("removable") << int(K::Removable) << "CAMESCOPE"
                                << ""
                                << ""
-                               << "c:";
+                               << "c: [camescope]";
+    QTest::newRow("removable, no medium") << int(K::Removable) << ""
+                                          << ""
+                                          << ""
+                                          << "c:";
 }
 
 void TestFolderSelectors::driveEntryTexts() {
@@ -604,8 +609,11 @@ void TestFolderSelectors::driveEntryTexts() {
     QFETCH(QString, remote);
     QFETCH(QString, folder);
     QFETCH(QString, expected);
-    const platform::Volume volume{platform::DriveKind(kind), label, remote, folder};
+    platform::Volume volume{platform::DriveKind(kind), label, remote, folder};
     QCOMPARE(toolkit::driveEntryText(u'C', volume), expected);
+    // The whole system says what it is, whatever its file system calls itself.
+    volume.wholeSystem = true;
+    QCOMPARE(toolkit::driveEntryText(u'Z', volume), QStringLiteral("z: [Système]"));
 }
 
 void TestFolderSelectors::shortenFolder_data() {
