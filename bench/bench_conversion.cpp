@@ -3,10 +3,11 @@
 //
 //   bench_conversion [--folders N] [--clips N] [--clip-kib N] [--rounds N]
 //                    [--dir PATH] [--disk-dir PATH] [--large N] [--large-mib N]
-//                    [--only small|large] [--flush clip|folder]
+//                    [--only small|large] [--flush folder|clip]
 //
 // (defaults: 20 folders of 50 clips of 32 KiB, 9 rounds, in /dev/shm and in
-// /var/tmp; then 3 clips of 256 MiB, all 16:9, in /dev/shm).
+// /var/tmp; then 3 clips of 256 MiB, all 16:9, in /dev/shm; the baseline
+// flushing as the walk does, at each folder's end).
 //
 // The card is what a camcorder writes: recording folders PRGxxx of clips
 // MOVxxx.MOD, each an MPEG-2 program stream of 2048-byte packs (video, and
@@ -218,10 +219,11 @@ std::string fingerprint(const Card& card) {
 
 // ---- The baseline -----------------------------------------------------------
 
-// The walk's flush policy, done the same way. Per clip: every clip whose
-// date or shape was set is flushed and closed before its index file goes.
-// Per folder (--flush folder): the fixed clips stay open, and at the
-// folder's end (or when 64 wait) each is flushed, then the index files go.
+// The walk's flush policy, done the same way. Per folder (the walk's own):
+// the fixed clips stay open, and at the folder's end (or when 64 wait) each
+// is flushed, then the index files go. Per clip (--flush clip, the older
+// policy): every clip whose date or shape was set is flushed and closed
+// before its index file goes.
 bool flushPerFolder = false;
 constexpr size_t BatchClips = 64;
 
@@ -485,7 +487,7 @@ int main(int argc, char** argv) {
     o.dir = text(argc, argv, "--dir", o.dir);
     o.diskDir = text(argc, argv, "--disk-dir", o.diskDir);
     o.only = text(argc, argv, "--only", "");
-    flushPerFolder = text(argc, argv, "--flush", "clip") == "folder";
+    flushPerFolder = text(argc, argv, "--flush", "folder") != "clip";
     const long long clipBytes = (long long)o.clipKiB << 10;
     bool ok = true;
     if (o.only.empty() || o.only == "small") {
