@@ -372,12 +372,17 @@ ImportReport ImportCard(const ImportPlan& plan, const ImportHooks& hooks) {
     const platform::Folder card = platform::openUntouched(plan.card, &error);
     if (!card.isOpen())
         return halt(QString(), error, true);
-    // The videos folder and the destination are made as needed.
+    // The videos folder and the destination are made as needed. A videos
+    // folder that is a drive's root (a letter given to it, or the home folder
+    // standing for it) has no parent to make it in: it is opened as it is.
     const QString videosPath = platform::winpath::withoutTrailingBackslash(
         platform::winpath::folderPart(plan.destination));
-    const platform::Folder videosParent = platform::Folder::open(
-        platform::winpath::withoutTrailingBackslash(platform::winpath::folderPart(videosPath)),
-        &error);
+    const platform::Folder videosParent =
+        platform::winpath::isDriveRoot(videosPath)
+            ? platform::Folder()
+            : platform::Folder::open(platform::winpath::withoutTrailingBackslash(
+                                         platform::winpath::folderPart(videosPath)),
+                                     &error);
     const platform::Folder videos =
         videosParent.isOpen()
             ? platform::makeSubfolder(videosParent, platform::winpath::fileName(videosPath), &error)

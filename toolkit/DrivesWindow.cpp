@@ -34,6 +34,9 @@ const QString Lecteur = QStringLiteral("Lecteur");
 const QString Dossier = QStringLiteral("Dossier");
 const QString Usage = QStringLiteral("Usage");
 const QString Lettre = QStringLiteral("&Lettre :");
+// What a screen reader says for the list, which has no label to name it (the
+// letter box is named by its label).
+const QString ListName = QStringLiteral("Lecteurs");
 const QString Ajouter = QStringLiteral("&Ajouter un dossier…");
 const QString Retirer = QStringLiteral("&Retirer la lettre");
 const QString Virtuel = QStringLiteral("Choisir comme &disque virtuel");
@@ -117,6 +120,7 @@ DrivesWindow::DrivesWindow(const VirtualDriveSetting& setting, const QString& su
     List->setAllColumnsShowFocus(true);
     List->setMinimumSize(600, 200);
     List->header()->setStretchLastSection(true);
+    List->setAccessibleName(text::ListName);
 
     auto* letterLabel = new QLabel(text::Lettre, this);
     CbLettre = new QComboBox(this);

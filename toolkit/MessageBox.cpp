@@ -103,7 +103,7 @@ Answer showMessage(const MessageRequest& request) {
         arrow.emplace(Qt::ArrowCursor);
     if (hook())
         return hook()(request);
-    QString text = request.text;
+    QString text = withFrenchSpacesKept(request.text);
     text.replace(u'\r', u'\n');
     QMessageBox box(toQtIcon(request.icon), request.caption, text, QMessageBox::NoButton,
                     request.parent);
@@ -181,6 +181,22 @@ Answer askYesNoCancel(const QString& caption, const QString& text, QWidget* pare
     request.icon = BoxIcon::Question;
     request.defaultAnswer = Answer::Yes;
     return showMessage(request);
+}
+
+QString withFrenchSpacesKept(const QString& text) {
+    constexpr char16_t Unbreakable = 0x00A0;
+    const auto binds = [](QChar mark, bool before) {
+        return before ? QStringView(u":;?!\u00BB").contains(mark) : mark == u'\u00AB';
+    };
+    QString kept = text;
+    for (qsizetype i = 0; i < kept.size(); ++i) {
+        if (kept.at(i) != u' ')
+            continue;
+        if ((i + 1 < kept.size() && binds(kept.at(i + 1), true)) ||
+            (i > 0 && binds(kept.at(i - 1), false)))
+            kept[i] = QChar(Unbreakable);
+    }
+    return kept;
 }
 
 QString errorBoxText(const QString& message) {

@@ -44,6 +44,11 @@ void showPlainMessage(const QString& text, QWidget* parent = nullptr);
 // Yes / no / cancel box with a caption.
 Answer askYesNoCancel(const QString& caption, const QString& text, QWidget* parent = nullptr);
 
+// The text as a box lays it out: the space before a colon, semicolon,
+// question or exclamation mark and the spaces inside guillemets do not break,
+// so that no line of a wrapped box starts with the mark alone.
+QString withFrenchSpacesKept(const QString& text);
+
 // Text of the default error box: the message, plus "." when its last
 // character sorts after ".".
 QString errorBoxText(const QString& message);

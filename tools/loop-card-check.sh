@@ -68,14 +68,17 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
     openbox & sleep 1
     cd "'"$(dirname "$strovan")"'" && "'"$strovan"'" MENU & sleep 3
     shot() { import -window root "'"$shots"'/$1.png"; }
-    # Drive d: (the card) in the drive selector, then SD_VIDEO in the folders.
     win=$(xdotool search --sync --name "MOD vers MPG" | head -1)
     xdotool windowactivate --sync "$win"
+    # With the card mounted, the converter opens on its SD_VIDEO.
+    shot 0-opened-on-card
     # Points inside the window: the conversion button and the drive selector.
     action() { xdotool mousemove --window "$win" 636 88 click 1; }
     drives() { xdotool mousemove --window "$win" 100 65 click 1; }
+    # SD_VIDEO chosen by hand all the same, wherever the window opened: drive
+    # d: (the card), its root at the top of the folders, the folder below it.
     xdotool key d; sleep 1
-    xdotool key Tab Down Return; sleep 1
+    xdotool key Tab Home Down Return; sleep 1
     shot 1-card-chosen
     action; sleep 2
     shot 2-offer
@@ -86,8 +89,7 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
     # The same card again: nothing is copied twice.
     drives; sleep 1
     xdotool key d Return; sleep 1
-    # d: comes back on its current folder, SD_VIDEO.
-    xdotool key Tab Return; sleep 1
+    xdotool key Tab Home Down Return; sleep 1
     action; sleep 2
     shot 5-offer-again
     xdotool key Return; sleep 4
@@ -99,9 +101,24 @@ listing >"$work/after.txt"
 echo "screenshots: $shots"
 echo "videos folder:"
 (cd "$home/Vidéos" && find . -type f | sort)
+status=0
 if diff -u "$work/before.txt" "$work/after.txt"; then
     echo "card unchanged: $(grep -c . "$work/before.txt") lines of listing match"
 else
     echo "THE CARD CHANGED" >&2
-    exit 1
+    status=1
 fi
+# One import folder (the second import made none), holding a converted clip
+# for every clip on the card.
+imports=("$home/Vidéos"/Camescope\ ????-??-??*)
+clips=$(find "$mnt" -type f -iname '*.MOD' | wc -l)
+if [ ${#imports[@]} -ne 1 ] || [ ! -d "${imports[0]}" ]; then
+    echo "NOT ONE IMPORT FOLDER IN THE VIDEOS FOLDER" >&2
+    status=1
+elif [ "$(find "${imports[0]}" -type f -iname '*.MPG' | wc -l)" -ne "$clips" ]; then
+    echo "NOT $clips CONVERTED CLIPS IN ${imports[0]}" >&2
+    status=1
+else
+    echo "imported and converted: $clips clips in ${imports[0]}"
+fi
+exit $status

@@ -197,6 +197,8 @@ private slots:
     void importsAgainWhatIsMissingOnly_data();
     void importsAgainWhatIsMissingOnly();
     void tellsWhenTheDiskIsShort();
+    void importsIntoADriveRoot_data();
+    void importsIntoADriveRoot();
 };
 
 void TestCardImport::offeredOnlyOnRemovableVolumes_data() {
@@ -456,6 +458,31 @@ void TestCardImport::tellsWhenTheDiskIsShort() {
     const strovan::SpaceCheck short_ = strovan::CheckSpace(plan);
     QVERIFY(!short_.enough());
     QVERIFY(short_.needed > short_.available);
+}
+
+void TestCardImport::importsIntoADriveRoot_data() {
+    QTest::addColumn<QString>("videos"); // the videos folder, given as a drive's root
+    QTest::addColumn<QString>("host");   // where that root is, below the home folder
+    QTest::newRow("a letter given to the videos folder") << "W:\\" << "Vidéos";
+    QTest::newRow("the home folder for want of one") << "C:\\" << "";
+}
+
+void TestCardImport::importsIntoADriveRoot() {
+    QFETCH(QString, videos);
+    QFETCH(QString, host);
+    Setup setup;
+    setup.drives.addDrive(u'w', setup.videos());
+    setup.recordings(QStringLiteral("PRG001"), 1, QDate(2009, 7, 14));
+    const strovan::ImportPlan plan = strovan::PlanImport(QStringLiteral("D:\\"), videos);
+    QCOMPARE(plan.destination, videos + QStringLiteral("Camescope 2009-07-14"));
+    const strovan::ImportReport report = strovan::ImportCard(plan);
+    QVERIFY(report.complete());
+    QCOMPARE(report.copied, 3);
+    QCOMPARE(Files(QDir::cleanPath(setup.home + u'/' + host) +
+                   QStringLiteral("/Camescope 2009-07-14/PRG001")),
+             QStringList({"MOV001.MOD", "MOV001.MOI", "PRG001.PGI"}));
+    // Imported again: recognised, nothing copied twice.
+    QCOMPARE(strovan::PlanImport(QStringLiteral("D:\\"), videos).toCopy(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestCardImport)

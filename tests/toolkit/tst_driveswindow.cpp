@@ -10,6 +10,7 @@
 #include "toolkit/StartUp.h"
 #include "toolkit/SuiteSettings.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -82,6 +83,7 @@ private slots:
     void virtualDriveRead();
     void addRemoveChoose();
     void removableStays();
+    void listNamedForScreenReaders();
 };
 
 void TestDrivesWindow::firstStart_data() {
@@ -237,6 +239,16 @@ void TestDrivesWindow::removableStays() {
     // Its letter is not offered to a folder.
     QVERIFY(window.CbLettre->findData(QStringLiteral("D")) < 0);
     QCOMPARE(platform::removeDrive(u'D'), int(platform::ErrInvalidDrive));
+}
+
+void TestDrivesWindow::listNamedForScreenReaders() {
+    TempDrives drives;
+    const TempHome home(drives.hostRoot());
+    drives.addDrive(u'C', home.path);
+    toolkit::DrivesWindow window(Setting, QStringLiteral("C:\\Suite"));
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(window.List);
+    QVERIFY(accessible);
+    QCOMPARE(accessible->text(QAccessible::Name), QStringLiteral("Lecteurs"));
 }
 
 QTEST_MAIN(TestDrivesWindow)

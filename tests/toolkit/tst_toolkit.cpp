@@ -72,6 +72,31 @@ private slots:
         QCOMPARE(toolkit::errorBoxText(message), shown);
     }
 
+    void withFrenchSpacesKept_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        const QChar nb(0x00A0);
+        QTest::newRow("colon at the end") << "Dans C:\\Vidéos\\Camescope 2006-07-14 :"
+                                          << QString("Dans C:\\Vidéos\\Camescope 2006-07-14") + nb + ':';
+        QTest::newRow("each mark") << "a ; b ? c ! d : e"
+                                   << QString("a") + nb + "; b" + nb + "? c" + nb + "! d" + nb + ": e";
+        QTest::newRow("guillemets") << "« X:\\ » est"
+                                    << QString("«") + nb + "X:\\" + nb + "» est";
+        QTest::newRow("drive letter untouched") << "c: [lea] ; X:\\"
+                                                << QString("c: [lea]") + nb + "; X:\\";
+        QTest::newRow("spaces elsewhere kept") << "deux  mots : "
+                                               << QString("deux  mots") + nb + ": ";
+        QTest::newRow("mark first") << " :"
+                                    << QString(nb) + ':';
+        QTest::newRow("empty") << ""
+                               << "";
+    }
+    void withFrenchSpacesKept() {
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        QCOMPARE(toolkit::withFrenchSpacesKept(text), shown);
+    }
+
     void guardedActionShowsTheErrorBoxAndGoesOn() {
         setProgramTitle(QStringLiteral("Strovan"));
         bool after = false;
