@@ -28,6 +28,9 @@ bool writableMode(mode_t mode) {
 } // namespace
 
 UpdateFile UpdateFile::openAt(int dir, const QByteArray& name, bool writable, int* error) {
+    int spare;
+    if (!error)
+        error = &spare;
     UpdateFile file;
     file.m_fd = host::openShared(dir, name, (writable ? O_RDWR : O_RDONLY) | O_NOFOLLOW, true,
                                  writable ? LOCK_EX : LOCK_SH, error);

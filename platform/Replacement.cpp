@@ -157,7 +157,8 @@ Replacement Folder::replace(const QString& name, int* error) const {
 bool Replacement::keepMode(int* error) {
     if (m_mode < 0 || ::fchmod(m_file.m_fd.get(), mode_t(m_mode)) == 0)
         return true;
-    *error = winErrorFromErrno(errno);
+    if (error)
+        *error = winErrorFromErrno(errno);
     return false;
 }
 

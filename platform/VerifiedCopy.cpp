@@ -73,7 +73,8 @@ qint64 readFully(int fd, char* buffer, qint64 size, qint64 offset, int* error) {
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
-            *error = winErrorFromErrno(errno);
+            if (error)
+                *error = winErrorFromErrno(errno);
             return -1;
         }
         if (n == 0)
