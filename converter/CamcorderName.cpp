@@ -52,6 +52,22 @@ QStringView Extension(QStringView name) {
     return dot < 0 ? QStringView() : name.mid(dot);
 }
 
+// Two rules for a clip, on purpose. The walk takes only what the camera
+// writes, ".MOD" exactly: "mov001.mod" or "MOV001.MODX" is some other file and
+// stays as it is. The name mapping (IsModHead, used by MapCamcorderName and
+// RenameCamcorderFile) gives ".MPG" to any extension whose first four
+// characters are ".MOD" in any case, because it maps whatever name it is
+// handed. So through the walk only ".MOD" ever reaches the wider rule.
+FileKind KindOf(QStringView name) {
+    const QStringView extension = Extension(name);
+    if (extension == u".MOD")
+        return FileKind::Clip;
+    const QStringView head = extension.left(4);
+    if (head == u".MOI" || head == u".PGI")
+        return FileKind::Index;
+    return FileKind::Other;
+}
+
 QString MapCamcorderName(const QString& path) {
     qsizetype cut = path.size();
     while (cut > 0 && path[cut - 1] != u'\\' && path[cut - 1] != u':')

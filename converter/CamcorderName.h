@@ -25,4 +25,10 @@ qsizetype CharacterCount(QStringView s);
 // From the last "." of name to its end, or empty when name has no dot.
 QStringView Extension(QStringView name);
 
+// What the camera writes, decided on the extension, case-sensitively: ".MOD"
+// exactly is a clip; an extension head ".MOI" or ".PGI" is an index file
+// (".MOIX" too).
+enum class FileKind { Clip, Index, Other };
+FileKind KindOf(QStringView name);
+
 } // namespace strovan

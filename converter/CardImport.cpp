@@ -59,23 +59,18 @@ const QString FolderPrefix = QStringLiteral("Camescope ");
 const QString RecordHeader =
     QStringLiteral("# Fichiers copiés de la carte et vérifiés : nom sur la carte, taille, date");
 
-// What the camera writes, by the conversion's own rule: ".MOD" exactly is a
-// clip, an extension head ".MOI" or ".PGI" an index file.
 bool IsClip(QStringView name) {
-    return Extension(name) == u".MOD";
+    return KindOf(name) == FileKind::Clip;
 }
 
-bool IsIndex(QStringView name) {
-    const QStringView head = Extension(name).left(4);
-    return head == u".MOI" || head == u".PGI";
-}
-
+// Only the folders the camera names PRG are copied: a six-character folder
+// that the conversion would also take is no camera's on a card.
 bool IsRecordingFolderName(const QString& name) {
     return name.startsWith(u"PRG");
 }
 
 QString Child(const QString& folder, const QString& name) {
-    return folder.endsWith(u'\\') ? folder + name : folder + u'\\' + name;
+    return platform::winpath::withTrailingBackslash(folder) + name;
 }
 
 QString RecordLine(const CardFile& file) {
@@ -233,7 +228,7 @@ void AddFiles(const platform::Folder& folder, const QString& folderName, QList<C
                 *subfolders << entry.name;
             continue;
         }
-        if (!IsClip(entry.name) && !IsIndex(entry.name))
+        if (KindOf(entry.name) == FileKind::Other)
             continue;
         int error = 0;
         const platform::FileFacts facts = platform::fileFacts(folder, entry.name, &error);

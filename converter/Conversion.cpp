@@ -16,27 +16,6 @@ namespace strovan {
 
 namespace {
 
-enum class FileKind { Clip, Index, Other };
-
-// Decided on the extension, case-sensitively: ".MOD" exactly is a clip; an
-// extension head ".MOI" or ".PGI" is an index file (".MOIX" too).
-//
-// Two rules for a clip, on purpose. The walk takes only what the camera
-// writes, ".MOD" exactly: "mov001.mod" or "MOV001.MODX" is some other file and
-// stays as it is. The name mapping (IsModHead, used by MapCamcorderName and
-// RenameCamcorderFile) gives ".MPG" to any extension whose first four
-// characters are ".MOD" in any case, because it maps whatever name it is
-// handed. So through the walk only ".MOD" ever reaches the wider rule.
-FileKind KindOf(QStringView name) {
-    const QStringView extension = Extension(name);
-    if (extension == u".MOD")
-        return FileKind::Clip;
-    const QStringView head = extension.left(4);
-    if (head == u".MOI" || head == u".PGI")
-        return FileKind::Index;
-    return FileKind::Other;
-}
-
 // The walk tells entries apart by kind only: folder, link or file.
 constexpr bool KindsOnly = true;
 

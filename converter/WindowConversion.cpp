@@ -108,6 +108,16 @@ private:
     QList<QPointer<QWidget>> m_disabled;
 };
 
+// A box of the program's own, with its OK only.
+void ShowBox(QWidget* parent, const QString& text, toolkit::BoxIcon icon) {
+    toolkit::MessageRequest request;
+    request.parent = parent;
+    request.caption = toolkit::programTitle();
+    request.text = text;
+    request.icon = icon;
+    toolkit::showMessage(request);
+}
+
 } // namespace
 
 void TForm1::BtActionClick() {
@@ -197,14 +207,7 @@ toolkit::Answer TForm1::offerImport(const QString& folder, const ImportPlan& pla
     else
         lines << text::ImportNothingLeft.arg(plan.alreadyImported());
     lines << QString() << text::ImportChoices;
-    toolkit::MessageRequest request;
-    request.parent = this;
-    request.caption = toolkit::programTitle();
-    request.text = lines.join(QChar(13));
-    request.buttons = toolkit::Buttons::YesNoCancel;
-    request.icon = toolkit::BoxIcon::Question;
-    request.defaultAnswer = toolkit::Answer::Yes;
-    return toolkit::showMessage(request);
+    return toolkit::askYesNoCancel(toolkit::programTitle(), lines.join(QChar(13)), this);
 }
 
 void TForm1::importThenConvert(const ImportPlan& plan) {
@@ -214,26 +217,18 @@ void TForm1::importThenConvert(const ImportPlan& plan) {
         space = CheckSpace(plan);
     }
     if (!space.enough()) {
-        toolkit::MessageRequest request;
-        request.parent = this;
-        request.caption = toolkit::programTitle();
-        request.text = text::SpaceShort.arg(plan.destination)
-                           .arg(Megabytes(space.needed))
-                           .arg(space.available / MiB);
-        request.icon = toolkit::BoxIcon::Warning;
-        toolkit::showMessage(request);
+        ShowBox(this,
+                text::SpaceShort.arg(plan.destination)
+                    .arg(Megabytes(space.needed))
+                    .arg(space.available / MiB),
+                toolkit::BoxIcon::Warning);
         return;
     }
     const ImportReport report = runImport(plan);
     const QStringList lines = ImportReportLines(report);
     if (report.stopped || report.halted) {
         // Nothing is converted until the card is wholly copied: run again.
-        toolkit::MessageRequest request;
-        request.parent = this;
-        request.caption = toolkit::programTitle();
-        request.text = lines.join(QChar(13));
-        request.icon = toolkit::BoxIcon::Warning;
-        toolkit::showMessage(request);
+        ShowBox(this, lines.join(QChar(13)), toolkit::BoxIcon::Warning);
         if (m_closeWhenStopped)
             close();
         return;
@@ -322,13 +317,9 @@ ConversionReport TForm1::runConversion(platform::Folder selected, int clips,
 
 void TForm1::showReport(const QString& folder, const ConversionReport& report,
                         const QStringList& head) {
-    toolkit::MessageRequest request;
-    request.parent = this;
-    request.caption = toolkit::programTitle();
-    request.text = (head + QStringList{ConversionReportText(folder, report)}).join(QChar(13));
-    request.icon = report.failures.isEmpty() && !report.stopped ? toolkit::BoxIcon::Information
-                                                                : toolkit::BoxIcon::Warning;
-    toolkit::showMessage(request);
+    ShowBox(this, (head + QStringList{ConversionReportText(folder, report)}).join(QChar(13)),
+            report.failures.isEmpty() && !report.stopped ? toolkit::BoxIcon::Information
+                                                         : toolkit::BoxIcon::Warning);
 }
 
 } // namespace strovan
