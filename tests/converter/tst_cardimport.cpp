@@ -301,13 +301,13 @@ void TestCardImport::namesTheDestination() {
     QFETCH(QStringList, videos);
     QFETCH(QString, destination);
     Setup setup;
-    for (const QString& spec : cardFiles) {
-        if (spec.contains(u'@')) {
-            const QDate date = QDate::fromString(spec.section(u'@', 1), Qt::ISODate);
-            setup.put(spec.section(u'@', 0, 0), {}, QDateTime(date, QTime(12, 0)));
+    for (const QString& cardFile : cardFiles) {
+        if (cardFile.contains(u'@')) {
+            const QDate date = QDate::fromString(cardFile.section(u'@', 1), Qt::ISODate);
+            setup.put(cardFile.section(u'@', 0, 0), {}, QDateTime(date, QTime(12, 0)));
         } else {
-            const QDate date = QDate::fromString(spec.section(u'=', 1), Qt::ISODate);
-            setup.put(spec.section(u'=', 0, 0),
+            const QDate date = QDate::fromString(cardFile.section(u'=', 1), Qt::ISODate);
+            setup.put(cardFile.section(u'=', 0, 0),
                       date.isValid()
                           ? MakeClipIndex(date.year(), date.month(), date.day(), 9, 0, 0, 0x50)
                           : MakeClipIndex(2009, 13, 40, 9, 0, 0, 0x50));
